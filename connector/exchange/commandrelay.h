@@ -1,0 +1,76 @@
+#pragma once
+
+#include "gamefolder.h"
+#include "role.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class OutputBox;
+
+/// The command relay of one session window. Once started, it takes each
+/// command that the local engine writes into "\Send\AICommand.xml" (converted
+/// on the host), hands it to the send function, shows it and logs "SENT:".
+/// Independently of that, handOver() gives an arrived command to the local
+/// engine through "\Receive\AICommand.xml" and logs "RCVD:".
+///
+/// Event-driven: the Send folder is watched, with a short fallback timer; an
+/// idle relay does no work.
+class CommandRelay : public QObject
+{
+    Q_OBJECT
+
+public:
+    /// Sends one command to the peer; false when it could not be sent.
+    using SendFunction = std::function<bool(const QByteArray &command)>;
+
+    explicit CommandRelay(const GameFolder &folder, Role role, QObject *parent = nullptr);
+    ~CommandRelay() override;
+
+    /// The object count of the host's completion step (host only).
+    void setObjectCount(qint16 count);
+    qint16 objectCount() const;
+
+    /// Where the relay writes its status texts; may be null.
+    void setOutputBox(OutputBox *box);
+    /// How a taken command reaches the peer.
+    void setSendFunction(SendFunction send);
+
+    /// Starts the relay loop (the game-running flag is set).
+    void start();
+    /// Ends the relay loop (the window unloads).
+    void stop();
+    bool isRunning() const;
+
+    /// Whether the relay takes the engine's commands now. The bridge windows
+    /// alternate turns with this; it is true unless told otherwise.
+    void setTakingEnabled(bool enabled);
+
+    /// Hands an arrived command to the local engine: converted on the host,
+    /// written to "\Receive\AICommand.tmp" and renamed to "\Receive\AICommand.xml"
+    /// once the engine has taken the previous one (hand-overs wait in order).
+    /// Returns the command as handed over.
+    QByteArray handOver(const QByteArray &arrived);
+
+    /// Hand-overs still waiting for "\Receive\AICommand.xml" to be free.
+    int pendingHandOvers() const;
+
+    /// The first line of "\Send\AICommand.xml", taken out of the file (which is
+    /// deleted); empty when there is none or it is not yet completely written.
+    QByteArray ReadCommandFile();
+
+signals:
+    /// A command of the local engine was sent (converted on the host);
+    /// asRead is the text as the engine wrote it.
+    void commandSent(const QByteArray &sent, const QByteArray &asRead);
+    /// A command of the local engine could not be sent.
+    void sendFailed(const QByteArray &command);
+    /// An arrived command was published for the local engine.
+    void commandHandedOver(const QByteArray &command);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
