@@ -1,0 +1,18 @@
+#pragma once
+
+#include "gamefolder.h"
+
+#include <QWidget>
+
+/// Session window (stub until its behaviour lands): its caption and the
+/// clearing of stale command files at load.
+class HvdClientHTTP : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit HvdClientHTTP(const GameFolder &folder, QWidget *parent = nullptr);
+
+private:
+    GameFolder m_folder;
+};
