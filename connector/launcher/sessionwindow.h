@@ -1,0 +1,106 @@
+#pragma once
+
+#include "gamefolder.h"
+#include "role.h"
+#include "sessiondialogs.h"
+
+#include <QByteArray>
+#include <QWidget>
+#include <memory>
+
+class FileListBox;
+class OutputTextBox;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+/// What the four session windows share, held once: the game folder (stale
+/// commands are cleared when the window loads), the output box txtOutput,
+/// the chat line txtSend and its Enter key, the check boxes Check1 "Full
+/// Screen Mode" and Check2 "Create Random Army", the "Start" button Command1
+/// and the start sequence behind it, the map and army lists, the message
+/// boxes, and the layout helpers (positions in twips, 15 to a pixel).
+///
+/// A window builds its own controls and places them all; this base only
+/// creates the shared ones and wires their events to the hooks below.
+class SessionWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    /// The title of the plain message boxes ("Please select Map!").
+    static const char *const ProgramTitle;
+
+    /// Clears the stale command files of the folder (the first step of every
+    /// window's load) and creates the shared controls.
+    SessionWindow(const GameFolder &folder, Role role, QWidget *parent = nullptr);
+    ~SessionWindow() override;
+
+    const GameFolder &folder() const { return m_folder; }
+    Role role() const { return m_role; }
+
+    OutputTextBox *outputBox() const { return m_output; }
+    QLineEdit *chatLine() const { return m_chat; }
+    QCheckBox *fullScreenBox() const { return m_fullScreen; }
+    QCheckBox *randomArmyBox() const { return m_randomArmy; }
+    QPushButton *startButton() const { return m_start; }
+    /// The map list (host windows only; null on the client windows).
+    FileListBox *mapList() const { return m_mapList; }
+    FileListBox *armyList() const { return m_armyList; }
+
+    /// The boxes this window shows its messages through.
+    SessionDialogs &dialogs() const { return *m_dialogs; }
+    void setDialogs(std::shared_ptr<SessionDialogs> dialogs);
+
+protected:
+    /// The player pressed Enter in the chat line; line is its text. The line
+    /// is cleared after this returns.
+    virtual void chatEntered(const QByteArray &line) = 0;
+
+    /// The map list: file list box `File1` with pattern "*.map".
+    FileListBox *createMapList(const QString &objectName, const QString &accessibleName);
+    /// The army list, empty until a map is known (pattern "nothing.nothing").
+    FileListBox *createArmyList(const QString &objectName, const QString &accessibleName);
+
+    /// Narrows the army list to the army files of a map ("*Castle*.arm" for
+    /// Castle.map) and ticks "Create Random Army" exactly when none matches.
+    void narrowArmyList(const QByteArray &mapFileName);
+
+    /// Runs the start sequence of the window's role: disables "Start", writes
+    /// GameLog.txt and Control.ini and starts the engine. A failure is shown
+    /// in a box naming the file and the reason; returns false then.
+    bool runStartSequence(const QByteArray &mapFileName);
+
+    /// A plain box with the program's title ("Please select Army!").
+    void showPlainMessage(const QString &text);
+
+    /// A label of the window, placed in twips.
+    QLabel *addLabel(const QString &objectName, const QString &caption, int left, int top,
+                     int width, int height);
+    /// A decorative line from (x1, y) to (x2, y), in twips.
+    void addLine(const QString &objectName, int x1, int x2, int y);
+
+    /// Places a control in twips (left, top, width, height).
+    static void place(QWidget *widget, int left, int top, int width, int height);
+    /// Fixes the size of the window's client area, in twips.
+    void setClientSize(int width, int height);
+    /// Names a control: its design name (also its accessible description) and
+    /// its accessible name (its caption, or the label that names it).
+    static void describe(QWidget *widget, const QString &objectName, const QString &accessibleName);
+
+private:
+    void onChatReturn();
+    void onOutputFocusPassed();
+
+    GameFolder m_folder;
+    Role m_role;
+    std::shared_ptr<SessionDialogs> m_dialogs;
+    OutputTextBox *m_output = nullptr;
+    QLineEdit *m_chat = nullptr;
+    QCheckBox *m_fullScreen = nullptr;
+    QCheckBox *m_randomArmy = nullptr;
+    QPushButton *m_start = nullptr;
+    FileListBox *m_mapList = nullptr;
+    FileListBox *m_armyList = nullptr;
+};
