@@ -1,0 +1,137 @@
+#include "httpsendreceive.h"
+
+#include "bodyhtml.h"
+
+#include <QPointer>
+
+namespace {
+
+QPointer<BridgeBrowser> s_browser;
+QUrl s_defaultUrl;
+bool s_defaultUrlSet = false;
+int s_defaultTimeoutMs = BridgeBrowser::DefaultTimeoutMs;
+
+BridgeReply *postForm(BridgeReply::Page page, const QString &path, const QByteArray &form)
+{
+    if (!s_browser)
+        return nullptr;
+    // A body starts as one zero byte, which an empty form leaves as it is.
+    QByteArray body(1, '\0');
+    HTTPSendReceive::ToPostBytes(body, form);
+    return s_browser->post(page, path, body);
+}
+
+} // namespace
+
+namespace HTTPSendReceive {
+
+BridgeBrowser *bridgeBrowser()
+{
+    return s_browser.data();
+}
+
+BridgeBrowser *createBridgeBrowser()
+{
+    releaseBridgeBrowser();
+    s_browser = new BridgeBrowser();
+    s_browser->setVisible(false);
+    return s_browser.data();
+}
+
+void releaseBridgeBrowser()
+{
+    if (!s_browser)
+        return;
+    BridgeBrowser *old = s_browser.data();
+    s_browser.clear();
+    const auto replies = old->findChildren<BridgeReply *>(QString(), Qt::FindDirectChildrenOnly);
+    for (BridgeReply *reply : replies)
+        reply->abortSilently();
+    old->setVisible(false);
+    // Later, since this may run inside one of its own replies' signals.
+    old->deleteLater();
+}
+
+QUrl defaultBridgeUrl()
+{
+    if (s_defaultUrlSet)
+        return s_defaultUrl;
+    return QUrl(QStringLiteral(HVD_BRIDGE_URL));
+}
+
+void setDefaultBridgeUrl(const QUrl &url)
+{
+    s_defaultUrl = url;
+    s_defaultUrlSet = true;
+}
+
+int defaultTimeoutMs()
+{
+    return s_defaultTimeoutMs;
+}
+
+void setDefaultTimeoutMs(int ms)
+{
+    s_defaultTimeoutMs = ms;
+}
+
+BridgeReply *BridgeConnect(const QByteArray &sessionName)
+{
+    return postForm(BridgeReply::Page::Connect, QStringLiteral("/Bridge/Connect.asp"),
+                    connectForm(sessionName));
+}
+
+BridgeReply *BridgeSendData(const QByteArray &key, const QByteArray &owner, const QByteArray &data)
+{
+    return postForm(BridgeReply::Page::SendData, QStringLiteral("/Bridge/SendData.asp"),
+                    sendDataForm(key, owner, data));
+}
+
+BridgeReply *BridgeGetData(const QByteArray &key, const QByteArray &owner)
+{
+    return postForm(BridgeReply::Page::GetData, QStringLiteral("/Bridge/GetData.asp"),
+                    getDataForm(key, owner));
+}
+
+BridgeReply *BridgeSessions()
+{
+    if (!s_browser)
+        return nullptr;
+    s_browser->setVisible(true);
+    return postForm(BridgeReply::Page::Sessions, QStringLiteral("/Bridge/Sessions.asp"),
+                    QByteArray());
+}
+
+void ToPostBytes(QByteArray &bytes, const QByteArray &text)
+{
+    if (text.isEmpty())
+        return;
+    bytes = text;
+    bytes.replace(' ', '+');
+}
+
+QByteArray connectForm(const QByteArray &sessionName)
+{
+    return "SessionName=" + sessionName;
+}
+
+QByteArray sendDataForm(const QByteArray &key, const QByteArray &owner, const QByteArray &data)
+{
+    QByteArray lines = data;
+    lines.replace("\r\n", "<br>");
+    return "SessionKey=" + key + "&DataOwner=" + owner + "&SessionData=" + lines;
+}
+
+QByteArray getDataForm(const QByteArray &key, const QByteArray &owner)
+{
+    return "SessionKey=" + key + "&DataOwner=" + owner;
+}
+
+QByteArray answerText(const QByteArray &pageHtml)
+{
+    QByteArray text = BodyHtml::innerHtml(pageHtml);
+    text.replace("<BR>", "\r\n");
+    return text;
+}
+
+} // namespace HTTPSendReceive
