@@ -1,0 +1,132 @@
+#include "enginefolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QString describe(const QFile &file, const QString &what)
+{
+    return QStringLiteral("%1 %2: %3")
+        .arg(what, QDir::toNativeSeparators(file.fileName()), file.errorString());
+}
+
+} // namespace
+
+EngineFolder::EngineFolder(const QString &root) : m_root(QDir(root).absolutePath()) {}
+
+QString EngineFolder::path(const QString &name) const
+{
+    QString current = m_root;
+    const QStringList parts = QString(name)
+                                  .replace(QLatin1Char('\\'), QLatin1Char('/'))
+                                  .split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        const QString exact = current + QLatin1Char('/') + part;
+        if (QFileInfo::exists(exact)) {
+            current = exact;
+            continue;
+        }
+        QString found = part;
+        const QStringList entries =
+            QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        for (const QString &entry : entries) {
+            if (entry.compare(part, Qt::CaseInsensitive) == 0) {
+                found = entry;
+                break;
+            }
+        }
+        current += QLatin1Char('/') + found;
+    }
+    return current;
+}
+
+bool EngineFolder::fileExists(const QString &name) const
+{
+    return QFileInfo(path(name)).isFile();
+}
+
+bool EngineFolder::readLines(const QString &name, QList<QByteArray> *lines, QString *error) const
+{
+    QFile file(path(name));
+    if (!QFileInfo(file.fileName()).isFile() || !file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = describe(file, QStringLiteral("Cannot open"));
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    lines->clear();
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        QByteArray line = bytes.mid(start, end - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        lines->append(line);
+        start = end + 1;
+    }
+    return true;
+}
+
+bool EngineFolder::writeBytes(const QString &name, const QByteArray &bytes, QString *error) const
+{
+    QFile file(path(name));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (error)
+            *error = describe(file, QStringLiteral("Cannot create"));
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        if (error)
+            *error = describe(file, QStringLiteral("Cannot write"));
+        return false;
+    }
+    return true;
+}
+
+bool EngineFolder::appendLine(const QString &name, const QByteArray &line) const
+{
+    QFile file(path(name));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    const QByteArray bytes = line + "\r\n";
+    return file.write(bytes) == bytes.size();
+}
+
+bool EngineFolder::publish(const QString &name, const QByteArray &bytes, QString *error) const
+{
+    const QString target = path(name);
+    const QString temporary = target + QStringLiteral(".part");
+    QFile::remove(temporary);
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        if (error)
+            *error = describe(file, QStringLiteral("Cannot write"));
+        file.remove();
+        return false;
+    }
+    file.close();
+    if (!QFile::rename(temporary, target)) {
+        if (error)
+            *error = describe(file, QStringLiteral("Cannot rename"));
+        QFile::remove(temporary);
+        return false;
+    }
+    return true;
+}
+
+bool EngineFolder::removeFile(const QString &name) const
+{
+    const QString file = path(name);
+    return QFileInfo(file).isFile() && QFile::remove(file);
+}
+
+QString EngineFolder::locate(const QString &workingFolder, const QString &programFolder)
+{
+    if (EngineFolder(workingFolder).fileExists(QStringLiteral("Control.ini")))
+        return QDir(workingFolder).absolutePath();
+    return QDir(programFolder).absolutePath();
+}
