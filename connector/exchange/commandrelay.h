@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 #include <functional>
 #include <memory>
 
@@ -59,6 +60,8 @@ public:
 
     /// The first line of "\Send\AICommand.xml", taken out of the file (which is
     /// deleted); empty when there is none or it is not yet completely written.
+    /// A line counts as complete when it ends in CR LF or LF, or when the file
+    /// has stayed the same for a tenth of a second; an empty file waits.
     QByteArray ReadCommandFile();
 
 signals:
@@ -69,8 +72,18 @@ signals:
     void sendFailed(const QByteArray &command);
     /// An arrived command was published for the local engine.
     void commandHandedOver(const QByteArray &command);
+    /// An arrived command could not be written for the local engine (for
+    /// example the Receive folder is missing); it is dropped.
+    void handOverFailed(const QByteArray &command, const QString &error);
 
 private:
+    /// One look at "\Send\AICommand.xml": takes and sends a complete command.
+    void checkSendFile();
+    void sendCommand(const QByteArray &asRead);
+    /// Publishes the waiting hand-overs, in order, while the name is free.
+    void publishPending();
+    void updateFallback();
+
     struct Private;
     std::unique_ptr<Private> d;
 };

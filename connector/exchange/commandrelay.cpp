@@ -1,0 +1,279 @@
+#include "commandrelay.h"
+
+#include "command.h"
+#include "outputbox.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QList>
+#include <QTimer>
+
+namespace {
+
+const QString SendFolder = QStringLiteral("\\Send");
+const QString SendFile = QStringLiteral("\\Send\\AICommand.xml");
+const QString ReceiveFolder = QStringLiteral("\\Receive");
+const QString ReceiveTmp = QStringLiteral("\\Receive\\AICommand.tmp");
+const QString ReceiveFile = QStringLiteral("\\Receive\\AICommand.xml");
+const QString GameLog = QStringLiteral("GameLog.txt");
+
+/// How often the relay looks at its files when no change was signalled: a
+/// safety net for file systems whose changes are not reported.
+constexpr int FallbackIntervalMs = 250;
+/// How long a command file without a line end must stay unchanged before it
+/// counts as completely written.
+constexpr int SettleMs = 100;
+
+} // namespace
+
+struct CommandRelay::Private
+{
+    explicit Private(const GameFolder &f, Role r) : folder(f), role(r) {}
+
+    GameFolder folder;
+    Role role;
+    qint16 objectCount = 0;
+    OutputBox *box = nullptr;
+    SendFunction send;
+    bool running = false;
+    bool taking = true;
+    bool inSendPath = false;
+    bool inPublish = false;
+
+    QFileSystemWatcher watcher;
+    QTimer fallback;
+    QTimer settle;
+
+    // A command file seen without a line end, and since when it looks so.
+    QByteArray unfinished;
+    bool hasUnfinished = false;
+    QElapsedTimer unfinishedSince;
+
+    // Converted commands that wait for "\Receive\AICommand.xml" to be free.
+    QList<QByteArray> pending;
+    bool watchingReceive = false;
+};
+
+CommandRelay::CommandRelay(const GameFolder &folder, Role role, QObject *parent)
+    : QObject(parent), d(std::make_unique<Private>(folder, role))
+{
+    d->fallback.setInterval(FallbackIntervalMs);
+    d->settle.setSingleShot(true);
+    connect(&d->fallback, &QTimer::timeout, this, [this] {
+        checkSendFile();
+        publishPending();
+    });
+    connect(&d->settle, &QTimer::timeout, this, &CommandRelay::checkSendFile);
+    connect(&d->watcher, &QFileSystemWatcher::fileChanged, this, &CommandRelay::checkSendFile);
+    connect(&d->watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString &path) {
+        if (path == d->folder.path(ReceiveFolder))
+            publishPending();
+        else
+            checkSendFile();
+    });
+}
+
+CommandRelay::~CommandRelay() = default;
+
+void CommandRelay::setObjectCount(qint16 count)
+{
+    d->objectCount = count;
+}
+
+qint16 CommandRelay::objectCount() const
+{
+    return d->objectCount;
+}
+
+void CommandRelay::setOutputBox(OutputBox *box)
+{
+    d->box = box;
+}
+
+void CommandRelay::setSendFunction(SendFunction send)
+{
+    d->send = std::move(send);
+}
+
+void CommandRelay::start()
+{
+    if (d->running)
+        return;
+    d->running = true;
+    const QString sendFolder = d->folder.path(SendFolder);
+    if (QFileInfo(sendFolder).isDir())
+        d->watcher.addPath(sendFolder);
+    updateFallback();
+    // The first look runs from the event loop, not inside the caller's handler.
+    QTimer::singleShot(0, this, &CommandRelay::checkSendFile);
+}
+
+void CommandRelay::stop()
+{
+    if (!d->running)
+        return;
+    d->running = false;
+    d->settle.stop();
+    d->hasUnfinished = false;
+    const QString sendFolder = d->folder.path(SendFolder);
+    const QString sendFile = d->folder.path(SendFile);
+    for (const QString &path : {sendFolder, sendFile}) {
+        if (d->watcher.files().contains(path) || d->watcher.directories().contains(path))
+            d->watcher.removePath(path);
+    }
+    updateFallback();
+}
+
+bool CommandRelay::isRunning() const
+{
+    return d->running;
+}
+
+void CommandRelay::setTakingEnabled(bool enabled)
+{
+    d->taking = enabled;
+    if (enabled && d->running)
+        QTimer::singleShot(0, this, &CommandRelay::checkSendFile);
+}
+
+QByteArray CommandRelay::handOver(const QByteArray &arrived)
+{
+    QByteArray command = arrived;
+    if (d->role == Role::Host)
+        AdjustCommand(command, d->objectCount);
+    if (d->box)
+        d->box->replace("RECEIVED:\r\n", true);
+    d->pending.append(command);
+    publishPending();
+    return command;
+}
+
+int CommandRelay::pendingHandOvers() const
+{
+    return int(d->pending.size());
+}
+
+QByteArray CommandRelay::ReadCommandFile()
+{
+    if (!d->folder.fileExists(SendFile)) {
+        d->hasUnfinished = false;
+        return QByteArray();
+    }
+    // Watch the file itself before reading it, so that a write that lands
+    // after the read below is signalled.
+    const QString path = d->folder.path(SendFile);
+    if (d->running && !d->watcher.files().contains(path))
+        d->watcher.addPath(path);
+
+    QByteArray bytes;
+    if (!d->folder.readAll(SendFile, &bytes))
+        return QByteArray();
+    QByteArray line;
+    const qsizetype lf = bytes.indexOf('\n');
+    if (lf >= 0) {
+        line = bytes.left(lf);
+    } else {
+        // No line end yet: the engine may still be writing. The line is taken
+        // once the file has stayed the same for a while; an empty file waits.
+        if (bytes.isEmpty() || !d->hasUnfinished || d->unfinished != bytes) {
+            d->unfinished = bytes;
+            d->hasUnfinished = true;
+            d->unfinishedSince.start();
+            if (d->running)
+                d->settle.start(SettleMs);
+            return QByteArray();
+        }
+        const qint64 waited = d->unfinishedSince.elapsed();
+        if (waited < SettleMs) {
+            if (d->running)
+                d->settle.start(int(SettleMs - waited));
+            return QByteArray();
+        }
+        line = bytes;
+    }
+    if (line.endsWith('\r'))
+        line.chop(1);
+    d->hasUnfinished = false;
+    d->settle.stop();
+    // A file that cannot be deleted is taken again at a later look.
+    if (!d->folder.removeFile(SendFile))
+        return QByteArray();
+    return line;
+}
+
+void CommandRelay::checkSendFile()
+{
+    if (!d->running || !d->taking || d->inSendPath)
+        return;
+    d->inSendPath = true;
+    const QByteArray asRead = ReadCommandFile();
+    if (!asRead.isEmpty())
+        sendCommand(asRead);
+    d->inSendPath = false;
+}
+
+void CommandRelay::sendCommand(const QByteArray &asRead)
+{
+    QByteArray command = asRead;
+    if (d->role == Role::Host)
+        AdjustCommand(command, d->objectCount);
+    const bool sent = d->send ? d->send(command) : false;
+    if (d->box)
+        d->box->replace("SENT: \r\n" + command + "\r\n", true);
+    d->folder.appendValue(GameLog, "SENT:" + asRead);
+    if (sent) {
+        emit commandSent(command, asRead);
+    } else {
+        if (d->box)
+            d->box->append("NOT SENT (no connection): " + command);
+        emit sendFailed(command);
+    }
+}
+
+void CommandRelay::publishPending()
+{
+    if (d->inPublish)
+        return;
+    d->inPublish = true;
+    while (!d->pending.isEmpty()) {
+        // The engine has not yet taken the previous command: wait for it.
+        if (QFileInfo::exists(d->folder.path(ReceiveFile)))
+            break;
+        const QByteArray command = d->pending.first();
+        QString error;
+        if (d->folder.writeValue(ReceiveTmp, command, &error) &&
+            d->folder.renameFile(ReceiveTmp, ReceiveFile, &error)) {
+            d->pending.removeFirst();
+            d->folder.appendValue(GameLog, "RCVD:" + command);
+            emit commandHandedOver(command);
+            continue;
+        }
+        // The name was taken between the look and the rename: wait again.
+        if (QFileInfo::exists(d->folder.path(ReceiveFile)))
+            break;
+        d->pending.removeFirst();
+        if (d->box)
+            d->box->append("NOT HANDED OVER (" + GameFolder::fromDisplay(error) + "): " + command);
+        emit handOverFailed(command, error);
+    }
+    const bool wait = !d->pending.isEmpty();
+    if (wait != d->watchingReceive) {
+        const QString receiveFolder = d->folder.path(ReceiveFolder);
+        if (wait && QFileInfo(receiveFolder).isDir())
+            d->watchingReceive = d->watcher.addPath(receiveFolder);
+        else if (!wait && d->watchingReceive)
+            d->watchingReceive = !d->watcher.removePath(receiveFolder);
+    }
+    updateFallback();
+    d->inPublish = false;
+}
+
+void CommandRelay::updateFallback()
+{
+    const bool needed = d->running || !d->pending.isEmpty();
+    if (needed && !d->fallback.isActive())
+        d->fallback.start();
+    else if (!needed)
+        d->fallback.stop();
+}
