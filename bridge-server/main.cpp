@@ -2,13 +2,13 @@
 // and a client's connector when they have no direct TCP/IP connection.
 //
 //   HvdBridge [--port N] [--host ADDRESS] [--db FILE] [--idle-minutes N]
-//             [--threads N] [--max-waiting N]
+//             [--idle-seconds N] [--threads N] [--max-waiting N]
 //
 // Defaults: port 8080, address 127.0.0.1 (give --host 0.0.0.0 to serve other
 // computers), database "HvdBridge.db" in the current folder, sessions expire
 // after 120 minutes without requests, 16 worker threads, 500 messages waiting
-// per role at most. With --port 0 a free port is chosen; the first line on
-// standard output always says "Listening on ADDRESS:PORT".
+// per role at most. --idle-seconds sets the expiry more finely (for tests). With --port 0 a free
+// port is chosen; the first line on standard output always says "Listening on ADDRESS:PORT".
 
 #include "pages.h"
 #include "store.h"
@@ -19,6 +19,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -35,7 +36,7 @@ struct Options
     std::string host = "127.0.0.1";
     int port = 8080;
     std::string db = "HvdBridge.db";
-    int idleMinutes = 120;
+    int64_t idleSeconds = 120 * 60;
     int threads = 16;
     int maxWaiting = 500;
 };
@@ -74,9 +75,11 @@ bool parse(int argc, char **argv, Options *options)
             options->host = value;
         else if (name == "--db")
             options->db = value;
-        else if (name == "--idle-minutes")
-            ok = number(value, 1, &options->idleMinutes);
-        else if (name == "--threads")
+        else if (name == "--idle-minutes" || name == "--idle-seconds") {
+            int amount = 0;
+            ok = number(value, 1, &amount);
+            options->idleSeconds = name == "--idle-minutes" ? int64_t(amount) * 60 : amount;
+        } else if (name == "--threads")
             ok = number(value, 1, &options->threads);
         else if (name == "--max-waiting")
             ok = number(value, 1, &options->maxWaiting);
@@ -111,7 +114,7 @@ int main(int argc, char **argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    Store store(int64_t(options.idleMinutes) * 60, options.maxWaiting);
+    Store store(options.idleSeconds, options.maxWaiting);
     std::string error;
     if (!store.open(options.db, &error)) {
         std::cerr << "HvdBridge: " << error << "\n";

@@ -131,12 +131,13 @@ bool Store::open(const std::string &path, std::string *error)
         return false;
     }
 
-    sqlite3_stmt *all = prepare("SELECT id, name, created, last_seen FROM sessions");
+    sqlite3_stmt *all = prepare("SELECT id, name, created, last_seen, rowid FROM sessions");
     while (sqlite3_step(all) == SQLITE_ROW) {
         Session session;
         session.name = columnBytes(all, 1);
         session.created = sqlite3_column_int64(all, 2);
         session.lastSeen = session.savedSeen = sqlite3_column_int64(all, 3);
+        session.order = sqlite3_column_int64(all, 4);
         m_sessions.emplace(columnBytes(all, 0), std::move(session));
     }
     sqlite3_finalize(all);
@@ -180,6 +181,29 @@ std::string Store::normalisedId(const std::string &id)
     return out;
 }
 
+Store::Session *Store::findOpen(const std::string &id, std::string *key)
+{
+    *key = normalisedId(id);
+    const auto found = m_sessions.find(*key);
+    if (found == m_sessions.end())
+        return nullptr;
+    if (found->second.lastSeen < now() - m_idleSeconds) {
+        drop(*key);
+        m_sessions.erase(found);
+        return nullptr;
+    }
+    return &found->second;
+}
+
+void Store::drop(const std::string &id)
+{
+    for (sqlite3_stmt *statement : {m_deleteSessionMessages, m_deleteSession}) {
+        Statement remove(statement);
+        bindId(remove.get(), 1, id);
+        sqlite3_step(remove.get());
+    }
+}
+
 void Store::touch(Session &session)
 {
     session.lastSeen = now();
@@ -204,6 +228,7 @@ std::string Store::createSession(const std::string &name, std::string *error)
         *error = sqlite3_errmsg(m_db);
         return std::string();
     }
+    session.order = sqlite3_last_insert_rowid(m_db);
     m_sessions.emplace(id, std::move(session));
     return id;
 }
@@ -211,15 +236,16 @@ std::string Store::createSession(const std::string &name, std::string *error)
 Store::Result Store::post(const std::string &id, Role role, const std::string &data)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    const auto found = m_sessions.find(normalisedId(id));
-    if (found == m_sessions.end())
+    std::string key;
+    Session *open = findOpen(id, &key);
+    if (!open)
         return Result::UnknownSession;
-    Session &session = found->second;
+    Session &session = *open;
     touch(session);
     if (session.waiting[int(role)] >= m_maxWaiting)
         return Result::QueueFull;
     Statement insert(m_insertMessage);
-    bindId(insert.get(), 1, found->first);
+    bindId(insert.get(), 1, key);
     sqlite3_bind_int(insert.get(), 2, int(role));
     bindText(insert.get(), 3, data);
     if (sqlite3_step(insert.get()) != SQLITE_DONE)
@@ -231,17 +257,18 @@ Store::Result Store::post(const std::string &id, Role role, const std::string &d
 Store::Result Store::take(const std::string &id, Role role, std::string *data)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    const auto found = m_sessions.find(normalisedId(id));
-    if (found == m_sessions.end())
+    std::string key;
+    Session *open = findOpen(id, &key);
+    if (!open)
         return Result::UnknownSession;
-    Session &session = found->second;
+    Session &session = *open;
     touch(session);
     if (session.waiting[int(role)] == 0)
         return Result::Empty;
     int64_t seq = 0;
     {
         Statement oldest(m_oldestMessage);
-        bindId(oldest.get(), 1, found->first);
+        bindId(oldest.get(), 1, key);
         sqlite3_bind_int(oldest.get(), 2, int(role));
         const int step = sqlite3_step(oldest.get());
         if (step == SQLITE_DONE) {
@@ -269,12 +296,12 @@ std::vector<Store::SessionInfo> Store::sessions()
         const int64_t limit = now() - m_idleSeconds;
         for (const auto &[id, session] : m_sessions) {
             if (session.lastSeen >= limit)
-                list.push_back({id, session.name, session.created, session.lastSeen});
+                list.push_back(
+                    {id, session.name, session.created, session.lastSeen, session.order});
         }
     }
-    std::sort(list.begin(), list.end(), [](const SessionInfo &a, const SessionInfo &b) {
-        return a.created != b.created ? a.created < b.created : a.id < b.id;
-    });
+    std::sort(list.begin(), list.end(),
+              [](const SessionInfo &a, const SessionInfo &b) { return a.order < b.order; });
     return list;
 }
 
@@ -289,11 +316,7 @@ int Store::sweep()
     for (auto it = m_sessions.begin(); it != m_sessions.end();) {
         Session &session = it->second;
         if (session.lastSeen < limit) {
-            for (sqlite3_stmt *statement : {m_deleteSessionMessages, m_deleteSession}) {
-                Statement remove(statement);
-                bindId(remove.get(), 1, it->first);
-                sqlite3_step(remove.get());
-            }
+            drop(it->first);
             it = m_sessions.erase(it);
             ++expired;
             continue;

@@ -29,6 +29,7 @@ public:
         std::string name;
         int64_t created = 0;
         int64_t lastSeen = 0;
+        int64_t order = 0;
     };
 
     /// `idleSeconds`: a session without requests for this long expires.
@@ -71,12 +72,16 @@ private:
         int64_t created = 0;
         int64_t lastSeen = 0;
         int64_t savedSeen = 0;
+        int64_t order = 0; // the row number: the order of registration
         int waiting[2] = {0, 0};
     };
 
     bool exec(const char *sql, std::string *error = nullptr);
     sqlite3_stmt *prepare(const char *sql);
     void touch(Session &session);
+    /// The session if it is open; an expired one is dropped on the way.
+    Session *findOpen(const std::string &id, std::string *key);
+    void drop(const std::string &id);
     void close();
 
     std::mutex m_mutex;

@@ -129,7 +129,12 @@ QByteArray getDataForm(const QByteArray &key, const QByteArray &owner)
 
 QByteArray answerText(const QByteArray &pageHtml)
 {
-    QByteArray text = BodyHtml::innerHtml(pageHtml);
+    return lineBreaksToCrLf(BodyHtml::innerHtml(pageHtml));
+}
+
+QByteArray lineBreaksToCrLf(const QByteArray &innerHtml)
+{
+    QByteArray text = innerHtml;
     text.replace("<BR>", "\r\n");
     return text;
 }

@@ -59,5 +59,7 @@ QByteArray getDataForm(const QByteArray &key, const QByteArray &owner);
 /// The answer text of a page: the body's inner HTML as a browser reports it,
 /// with every "<BR>" replaced by CR LF.
 QByteArray answerText(const QByteArray &pageHtml);
+/// The last step of answerText: every "<BR>" (capitals, exact) becomes CR LF.
+QByteArray lineBreaksToCrLf(const QByteArray &innerHtml);
 
 } // namespace HTTPSendReceive
