@@ -11,14 +11,15 @@ QUrl s_defaultUrl;
 bool s_defaultUrlSet = false;
 int s_defaultTimeoutMs = BridgeBrowser::DefaultTimeoutMs;
 
-BridgeReply *postForm(BridgeReply::Page page, const QString &path, const QByteArray &form)
+BridgeReply *postForm(BridgeBrowser *browser, BridgeReply::Page page, const QString &path,
+                      const QByteArray &form)
 {
-    if (!s_browser)
+    if (!browser)
         return nullptr;
     // A body starts as one zero byte, which an empty form leaves as it is.
     QByteArray body(1, '\0');
     HTTPSendReceive::ToPostBytes(body, form);
-    return s_browser->post(page, path, body);
+    return browser->post(page, path, body);
 }
 
 } // namespace
@@ -77,28 +78,49 @@ void setDefaultTimeoutMs(int ms)
 
 BridgeReply *BridgeConnect(const QByteArray &sessionName)
 {
-    return postForm(BridgeReply::Page::Connect, QStringLiteral("/Bridge/Connect.asp"),
-                    connectForm(sessionName));
+    return BridgeConnect(s_browser.data(), sessionName);
 }
 
 BridgeReply *BridgeSendData(const QByteArray &key, const QByteArray &owner, const QByteArray &data)
 {
-    return postForm(BridgeReply::Page::SendData, QStringLiteral("/Bridge/SendData.asp"),
-                    sendDataForm(key, owner, data));
+    return BridgeSendData(s_browser.data(), key, owner, data);
 }
 
 BridgeReply *BridgeGetData(const QByteArray &key, const QByteArray &owner)
 {
-    return postForm(BridgeReply::Page::GetData, QStringLiteral("/Bridge/GetData.asp"),
-                    getDataForm(key, owner));
+    return BridgeGetData(s_browser.data(), key, owner);
 }
 
 BridgeReply *BridgeSessions()
 {
-    if (!s_browser)
+    return BridgeSessions(s_browser.data());
+}
+
+BridgeReply *BridgeConnect(BridgeBrowser *browser, const QByteArray &sessionName)
+{
+    return postForm(browser, BridgeReply::Page::Connect, QStringLiteral("/Bridge/Connect.asp"),
+                    connectForm(sessionName));
+}
+
+BridgeReply *BridgeSendData(BridgeBrowser *browser, const QByteArray &key, const QByteArray &owner,
+                            const QByteArray &data)
+{
+    return postForm(browser, BridgeReply::Page::SendData, QStringLiteral("/Bridge/SendData.asp"),
+                    sendDataForm(key, owner, data));
+}
+
+BridgeReply *BridgeGetData(BridgeBrowser *browser, const QByteArray &key, const QByteArray &owner)
+{
+    return postForm(browser, BridgeReply::Page::GetData, QStringLiteral("/Bridge/GetData.asp"),
+                    getDataForm(key, owner));
+}
+
+BridgeReply *BridgeSessions(BridgeBrowser *browser)
+{
+    if (!browser)
         return nullptr;
-    s_browser->setVisible(true);
-    return postForm(BridgeReply::Page::Sessions, QStringLiteral("/Bridge/Sessions.asp"),
+    browser->setVisible(true);
+    return postForm(browser, BridgeReply::Page::Sessions, QStringLiteral("/Bridge/Sessions.asp"),
                     QByteArray());
 }
 

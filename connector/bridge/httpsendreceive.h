@@ -47,6 +47,16 @@ BridgeReply *BridgeGetData(const QByteArray &key, const QByteArray &owner);
 /// (a window following the browser shows it).
 BridgeReply *BridgeSessions();
 
+/// The same four requests on a given browser object instead of the module's
+/// one: a window that keeps its own object, so that two session windows can
+/// run in one program (the end-to-end tests) without ending each other's
+/// requests. nullptr when `browser` is null.
+BridgeReply *BridgeConnect(BridgeBrowser *browser, const QByteArray &sessionName);
+BridgeReply *BridgeSendData(BridgeBrowser *browser, const QByteArray &key, const QByteArray &owner,
+                            const QByteArray &data);
+BridgeReply *BridgeGetData(BridgeBrowser *browser, const QByteArray &key, const QByteArray &owner);
+BridgeReply *BridgeSessions(BridgeBrowser *browser);
+
 /// The body conversion: when `text` is not empty, `bytes` becomes the text
 /// with every blank as "+"; when it is empty, `bytes` is left as it was.
 void ToPostBytes(QByteArray &bytes, const QByteArray &text);
