@@ -47,7 +47,7 @@ bool EngineFolder::fileExists(const QString &name) const
     return QFileInfo(path(name)).isFile();
 }
 
-bool EngineFolder::readLines(const QString &name, QList<QByteArray> *lines, QString *error) const
+bool EngineFolder::readAll(const QString &name, QByteArray *bytes, QString *error) const
 {
     QFile file(path(name));
     if (!QFileInfo(file.fileName()).isFile() || !file.open(QIODevice::ReadOnly)) {
@@ -55,7 +55,15 @@ bool EngineFolder::readLines(const QString &name, QList<QByteArray> *lines, QStr
             *error = describe(file, QStringLiteral("Cannot open"));
         return false;
     }
-    const QByteArray bytes = file.readAll();
+    *bytes = file.readAll();
+    return true;
+}
+
+bool EngineFolder::readLines(const QString &name, QList<QByteArray> *lines, QString *error) const
+{
+    QByteArray bytes;
+    if (!readAll(name, &bytes, error))
+        return false;
     lines->clear();
     qsizetype start = 0;
     while (start < bytes.size()) {

@@ -17,6 +17,8 @@ public:
     QString path(const QString &name) const;
     bool fileExists(const QString &name) const;
 
+    /// The whole file.
+    bool readAll(const QString &name, QByteArray *bytes, QString *error) const;
     /// The file's lines without their line ends (CR LF or a bare LF).
     bool readLines(const QString &name, QList<QByteArray> *lines, QString *error) const;
     /// Creates the file anew with the bytes as they are.

@@ -16,6 +16,7 @@ const QString ReceiveName = QStringLiteral("Receive\\AICommand.xml");
 // The watcher reports files at once; the timer is only a safety net for
 // file systems without notifications.
 constexpr int FallbackPollMs = 500;
+constexpr int UnfinishedWaitMs = 1000;
 
 } // namespace
 
@@ -107,10 +108,27 @@ bool EngineGame::takeReceived()
 {
     if (!m_folder.fileExists(ReceiveName))
         return false;
-    QList<QByteArray> lines;
-    if (!m_folder.readLines(ReceiveName, &lines, nullptr) || !m_folder.removeFile(ReceiveName))
+    QByteArray bytes;
+    if (!m_folder.readAll(ReceiveName, &bytes, nullptr))
+        return false;
+    // The connector publishes a finished file by renaming it. A file written
+    // in place may still be growing: a command without its line end is taken
+    // only once it has stayed unchanged for a while.
+    if (!bytes.contains('\n')) {
+        if (bytes != m_unfinished || !m_unfinishedAge.isValid()) {
+            m_unfinished = bytes;
+            m_unfinishedAge.start();
+            return false;
+        }
+        if (!m_unfinishedAge.hasExpired(UnfinishedWaitMs))
+            return false;
+    }
+    m_unfinishedAge.invalidate();
+    if (!m_folder.removeFile(ReceiveName))
         return false; // taken again on a later round, never twice
-    const QByteArray command = lines.value(0);
+    QByteArray command = bytes.left(bytes.indexOf('\n'));
+    if (command.endsWith('\r'))
+        command.chop(1);
     ++m_received;
     noteActivity();
     log("RCVD:" + command);

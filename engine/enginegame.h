@@ -4,6 +4,7 @@
 #include "enginefolder.h"
 #include "enginescript.h"
 
+#include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QRandomGenerator>
@@ -64,6 +65,8 @@ private:
     bool m_stuck = false;     ///< no legal move was left on an own turn
     bool m_delayDone = false; ///< the wait before the pending own move is over
     bool m_over = false;
+    QByteArray m_unfinished;       ///< a received file seen without its line end
+    QElapsedTimer m_unfinishedAge; ///< since when it looks so
     QFileSystemWatcher m_watcher;
     QTimer m_fallback;
     QTimer m_delay;
