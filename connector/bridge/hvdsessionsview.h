@@ -3,7 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
-class BridgeBrowser;
+#include "bridgebrowser.h"
+
 class QTextBrowser;
 
 /// The window that shows the bridge server's list of open sessions: it
