@@ -231,6 +231,27 @@ private slots:
         }
         QVERIFY(QFileInfo(tmp.file(QStringLiteral("Folder.map"))).isDir());
     }
+
+    void sampleMapsKeepTheirLayout()
+    {
+        const QDir data(QStringLiteral(HVD_DATA_DIR));
+        const QStringList maps = data.entryList({QStringLiteral("*.map")}, QDir::Files);
+        if (maps.isEmpty())
+            QSKIP("no sample maps");
+        Palette palette;
+        palette.loadsettings();
+        for (const QString &name : maps) {
+            MapData map;
+            QString error;
+            QVERIFY2(MapFile::read(data.path(), name, &map, &error), qPrintable(error));
+            for (const QByteArray &code : std::as_const(map.cells))
+                QVERIFY2(palette.isKnown(code), qPrintable(name + QLatin1Char(' ') + code));
+            // Written back, a sample map is the same file byte for byte.
+            QFile file(data.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(MapFile::serialize(map), file.readAll());
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMapFile)
