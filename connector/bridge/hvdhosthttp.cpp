@@ -1,8 +1,246 @@
 #include "hvdhosthttp.h"
 
-HvdHostHTTP::HvdHostHTTP(const GameFolder &folder, QWidget *parent) : QWidget(parent), m_folder(folder)
+#include "bridgebrowser.h"
+#include "filelistbox.h"
+#include "hostsession.h"
+#include "httpsendreceive.h"
+#include "outputtextbox.h"
+#include "randomarmy.h"
+
+#include <QCheckBox>
+#include <QHostInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSysInfo>
+
+namespace {
+
+const char *const BridgeErrorTitle = "Bridge Error";
+
+} // namespace
+
+HvdHostHTTP::HvdHostHTTP(const GameFolder &folder, QWidget *parent)
+    : HvdHostHTTP(folder, HTTPSendReceive::defaultBridgeUrl(), PollSeconds * 1000, parent)
 {
+}
+
+HvdHostHTTP::HvdHostHTTP(const GameFolder &folder, const QUrl &bridgeUrl, int pollPauseMs,
+                         QWidget *parent)
+    : HvdBridgeWindow(folder, Role::Host, bridgeUrl, pollPauseMs, parent)
+{
+    // The base has cleared the stale command files: the first load step.
     setObjectName(QStringLiteral("HvdHostHTTP"));
     setWindowTitle(QStringLiteral("HvdHostHTTP"));
-    m_folder.clearStaleCommands();
+    createBrowser();
+    buildControls();
+
+    m_session = new HostSession(folder, Session::Transport::Bridge, this);
+    m_session->setSelectionProvider([this] {
+        HostSelections chosen;
+        chosen.mapFile = m_maps->fileName();
+        chosen.armyFile = m_armies->fileName();
+        chosen.randomArmy = randomArmyBox()->isChecked();
+        return chosen;
+    });
+    attachSession();
+    updateControls();
+    load();
+}
+
+HvdHostHTTP::~HvdHostHTTP() = default;
+
+Session *HvdHostHTTP::session() const
+{
+    return m_session;
+}
+
+void HvdHostHTTP::buildControls()
+{
+    setClientSize(4230, 6720);
+    addLabel(QStringLiteral("Label3"), QStringLiteral("Game Name"), 120, 0, 2535, 255);
+    addLabel(QStringLiteral("Label2"), QStringLiteral("Session ID:"), 3120, 0, 855, 255);
+    m_name = addLabel(QStringLiteral("MyIP"), QStringLiteral("Unnamed"), 120, 240, 2895, 495);
+    describe(m_name, QStringLiteral("MyIP"), QStringLiteral("Game Name"));
+    m_id = addLabel(QStringLiteral("MyPort"), QStringLiteral("?"), 3120, 240, 975, 255);
+    describe(m_id, QStringLiteral("MyPort"), QStringLiteral("Session ID:"));
+    // The player copies the Session ID to give it to the other player.
+    m_id->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    addLine(QStringLiteral("Line2"), 0, 4200, 840);
+
+    addLabel(QStringLiteral("Label1"),
+             QStringLiteral("Map Selection (verify with Client player before selecting)"), 120, 960,
+             3975, 255);
+    m_maps = createMapList(QStringLiteral("File1"),
+                           QStringLiteral("Map Selection (verify with Client player before "
+                                          "selecting)"));
+    place(m_maps, 120, 1200, 3975, 675);
+    addLabel(QStringLiteral("Label4"), QStringLiteral("Select Army for selected Map:"), 120, 1920,
+             3975, 255);
+    m_armies =
+        createArmyList(QStringLiteral("File2"), QStringLiteral("Select Army for selected Map:"));
+    place(m_armies, 120, 2160, 3975, 675);
+
+    place(randomArmyBox(), 120, 2880, 2295, 255);
+    place(fullScreenBox(), 2520, 2880, 1575, 255);
+    m_send = new QPushButton(QStringLiteral("Send Selections to Client"), this);
+    describe(m_send, QStringLiteral("Command2"), m_send->text());
+    place(m_send, 120, 3240, 2295, 375);
+    place(startButton(), 2520, 3240, 1575, 375);
+    addLine(QStringLiteral("Line1"), 0, 4200, 3840);
+
+    addLabel(QStringLiteral("Label5"), QStringLiteral("Status:"), 120, 3960, 1695, 255);
+    place(chatLine(), 120, 4200, 3975, 375);
+    place(outputBox(), 120, 4200, 3975, 2415);
+    describe(outputBox(), QStringLiteral("txtOutput"), QStringLiteral("Status:"));
+    // The chat line lies over the top line of the output box.
+    chatLine()->raise();
+
+    connect(m_maps, &FileListBox::fileClicked, this, &HvdHostHTTP::on_File1_clicked);
+    connect(m_send, &QPushButton::clicked, this, &HvdHostHTTP::on_Command2_clicked);
+    connect(startButton(), &QPushButton::clicked, this, &HvdHostHTTP::on_Command1_clicked);
+}
+
+void HvdHostHTTP::load()
+{
+    const QString gameName = dialogs().input(this, QStringLiteral("Host Game Name"),
+                                             QStringLiteral("Give your Host Game a Name:"));
+    m_name->setText(sessionName(ComputerName(), gameName));
+    registerGame();
+}
+
+QString HvdHostHTTP::ComputerName()
+{
+    return chooseComputerName(QSysInfo::machineHostName(), QHostInfo::localHostName());
+}
+
+QString HvdHostHTTP::chooseComputerName(const QString &systemName, const QString &hostName)
+{
+    if (!systemName.isEmpty())
+        return systemName;
+    if (!hostName.isEmpty())
+        return hostName;
+    return QStringLiteral("Unnamed");
+}
+
+QString HvdHostHTTP::sessionName(const QString &computerName, const QString &gameName)
+{
+    QString name = gameName;
+    name.replace(QLatin1Char('\''), QLatin1Char('`'));
+    return computerName + QStringLiteral(": ") + name;
+}
+
+void HvdHostHTTP::registerGame()
+{
+    if (!browser())
+        createBrowser();
+    m_registering = true;
+    updateControls();
+    outputBox()->replace("Registering the game with the bridge server...\r\n", false);
+    BridgeReply *reply =
+        HTTPSendReceive::BridgeConnect(browser(), GameFolder::fromDisplay(m_name->text()));
+    connect(reply, &BridgeReply::answered, this, [this](const QByteArray &answer) {
+        m_registering = false;
+        // Shown as it came; blanks and line breaks around it are no part of
+        // the key that the requests send.
+        const QByteArray key = answer.trimmed();
+        if (key.isEmpty()) {
+            registrationFailed(QStringLiteral("The bridge server at %1 answered without a "
+                                              "Session ID.")
+                                   .arg(bridgeUrl().toString()));
+            return;
+        }
+        m_key = key;
+        m_id->setText(GameFolder::toDisplay(answer));
+        m_session->registered();
+        updateControls();
+        if (m_sendWhenRegistered) {
+            m_sendWhenRegistered = false;
+            on_Command2_clicked();
+        }
+    });
+    connect(reply, &BridgeReply::failed, this,
+            [this](const QString &error) { registrationFailed(error); });
+}
+
+void HvdHostHTTP::registrationFailed(const QString &error)
+{
+    m_registering = false;
+    m_sendWhenRegistered = false;
+    const QString text = QStringLiteral("The game could not be registered with the bridge "
+                                        "server.\r\n%1\r\nChoose a map and click 'Send Selections "
+                                        "to Client' to try again.\r\n")
+                             .arg(error);
+    outputBox()->replace(GameFolder::fromDisplay(text), true);
+    updateControls();
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    dialogs().message(this, QLatin1String(BridgeErrorTitle), shown.trimmed(),
+                      SessionDialogs::Icon::Exclamation);
+}
+
+void HvdHostHTTP::on_File1_clicked(const QString &name)
+{
+    narrowArmyList(GameFolder::fromDisplay(name));
+}
+
+void HvdHostHTTP::on_Command2_clicked()
+{
+    if (!m_session->sendEnabled() || m_registering)
+        return;
+    if (!isRegistered()) {
+        // The game was not registered at load: register now, then go on.
+        m_sendWhenRegistered = true;
+        registerGame();
+        return;
+    }
+    const HostSelections chosen = m_session->selections();
+    const QString problem = HostSession::selectionProblem(chosen);
+    if (!problem.isEmpty()) {
+        showPlainMessage(problem);
+        return;
+    }
+    if (HostSession::needsRandomArmy(chosen)) {
+        QString error;
+        if (!Module1::CreateRandomArmy(folder(), chosen.mapFile, &error)) {
+            dialogs().message(this, QLatin1String(ProgramTitle), error,
+                              SessionDialogs::Icon::Exclamation);
+            return;
+        }
+    }
+    if (m_session->sendMap(chosen.mapFile))
+        PollHost();
+}
+
+void HvdHostHTTP::PollHost()
+{
+    startSessionPolling();
+}
+
+Session::Poll HvdHostHTTP::sessionAnswer(const QByteArray &answer)
+{
+    return m_session->answer(answer);
+}
+
+void HvdHostHTTP::on_Command1_clicked()
+{
+    if (!m_session->startEnabled() || m_session->gameRunning())
+        return;
+    if (!runStartSequence(m_session->mapFileNameForStart())) {
+        // The box has said why; "Start" may be tried again.
+        updateControls();
+        return;
+    }
+    // The host moves first.
+    setOwnTurn(true);
+    m_session->gameStarted();
+}
+
+void HvdHostHTTP::updateControls()
+{
+    if (!m_session)
+        return;
+    m_send->setEnabled(m_session->sendEnabled() && !m_registering);
+    startButton()->setEnabled(m_session->startEnabled());
+    chatLine()->setEnabled(m_session->chatEnabled());
 }

@@ -55,6 +55,10 @@ public:
     void mapFetchStarted();
     /// Bridge: one answer of the map poll. Done once a map message came.
     Poll mapAnswer(const QByteArray &answer);
+    /// Bridge: the map poll failed (the server cannot be reached or knows no
+    /// such Session ID): the ID can be corrected, the list of sessions looked
+    /// at again and the map fetched again.
+    void mapFetchFailed();
 
     /// "Send Army Selection to Host", after the window's checks (and its
     /// random army): sends "ARMYDATA: " and every line of the army file (a
@@ -90,6 +94,8 @@ signals:
     void completed();
 
 private:
+    /// The receive steps for one arrival; returns text left for the next run.
+    QByteArray receiveOne(const QByteArray &arrived);
     bool takeMap(const QByteArray &text);
     void complete();
     void setConnectEnabled(bool enabled);
