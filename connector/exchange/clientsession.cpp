@@ -235,3 +235,11 @@ void ClientSession::setConnectEnabled(bool enabled)
     m_connectEnabled = enabled;
     emit controlsChanged();
 }
+
+void ClientSession::mapFetchFailed()
+{
+    m_sessionIdEnabled = true;
+    m_findSessionsEnabled = true;
+    m_connectEnabled = true;
+    emit controlsChanged();
+}
