@@ -127,27 +127,38 @@ void ClientSession::received(const QByteArray &arrived)
         answer(arrived);
         return;
     }
+    // Text that followed a completed message in the same arrival is taken
+    // as an arrival of its own.
+    QByteArray next = arrived;
+    while (!next.isEmpty())
+        next = receiveOne(next);
+}
+
+QByteArray ClientSession::receiveOne(const QByteArray &arrived)
+{
     QByteArray text = arrived;
     // A command goes to the engine at once, whether or not the game runs.
     if (Messages::isCommand(text))
         text = handOverCommand(text);
     if (gameRunning()) {
         appendOutput(text);
-        return;
+        return QByteArray();
     }
     if (Messages::hasMap(text))
         takeMap(text);
     QByteArray before;
-    switch (m_startData.take(text, &before)) {
+    QByteArray after;
+    switch (m_startData.take(text, &before, &after)) {
     case Reassembly::Step::None:
     case Reassembly::Step::Started:
     case Reassembly::Step::Grew:
         appendOutput(text);
         break;
     case Reassembly::Step::Completed:
+        complete();
+        // Text that came joined in front of the start data message (a chat line).
         if (!before.isEmpty())
             appendOutput(before);
-        complete();
         break;
     case Reassembly::Step::AlreadyComplete:
         // Every arrival before the game starts writes the game files again.
@@ -160,6 +171,7 @@ void ClientSession::received(const QByteArray &arrived)
     case Reassembly::Step::Dropped:
         break;
     }
+    return after;
 }
 
 Session::Poll ClientSession::answer(const QByteArray &answer)

@@ -83,6 +83,15 @@ void HostSession::received(const QByteArray &arrived)
         answer(arrived);
         return;
     }
+    // Text that followed a completed message in the same arrival is taken
+    // as an arrival of its own.
+    QByteArray next = arrived;
+    while (!next.isEmpty())
+        next = receiveOne(next);
+}
+
+QByteArray HostSession::receiveOne(const QByteArray &arrived)
+{
     QByteArray text = arrived;
     // A command goes to the engine at once, whether or not the game runs; the
     // converted command stands in for the arrived text from here on.
@@ -90,19 +99,21 @@ void HostSession::received(const QByteArray &arrived)
         text = handOverCommand(text);
     if (gameRunning()) {
         appendOutput(text);
-        return;
+        return QByteArray();
     }
     QByteArray before;
-    switch (m_army.take(text, &before)) {
+    QByteArray after;
+    switch (m_army.take(text, &before, &after)) {
     case Reassembly::Step::None:
     case Reassembly::Step::Started:
     case Reassembly::Step::Grew:
         appendOutput(text);
         break;
     case Reassembly::Step::Completed:
+        complete();
+        // Text that came joined in front of the army message (a chat line).
         if (!before.isEmpty())
             appendOutput(before);
-        complete();
         break;
     case Reassembly::Step::AlreadyComplete:
         // Once the army is complete, every arrival before the game starts
@@ -116,6 +127,7 @@ void HostSession::received(const QByteArray &arrived)
     case Reassembly::Step::Dropped:
         break;
     }
+    return after;
 }
 
 Session::Poll HostSession::answer(const QByteArray &answer)

@@ -82,6 +82,8 @@ signals:
     void completed();
 
 private:
+    /// The receive steps for one arrival; returns text left for the next run.
+    QByteArray receiveOne(const QByteArray &arrived);
     void complete();
 
     Reassembly m_army;

@@ -7,7 +7,7 @@ Reassembly::Reassembly(const QByteArray &marker, int lineEnds, int limit)
 {
 }
 
-Reassembly::Step Reassembly::take(const QByteArray &arrived, QByteArray *before)
+Reassembly::Step Reassembly::take(const QByteArray &arrived, QByteArray *before, QByteArray *after)
 {
     const QByteArray joined = m_tail + arrived;
     const int tailSize = int(m_tail.size());
@@ -27,13 +27,13 @@ Reassembly::Step Reassembly::take(const QByteArray &arrived, QByteArray *before)
         // ends before that, the rest of the marker's text is skipped later.
         const int start = at + int(m_marker.size()) + 1;
         m_skip = std::max(0, start - int(joined.size()));
-        const Step step = append(joined.mid(std::min(start, int(joined.size()))));
+        const Step step = append(joined.mid(std::min(start, int(joined.size()))), after);
         return step == Step::Grew ? Step::Started : step;
     }
     if (m_dropping)
         return Step::Dropped;
     if (m_filling)
-        return append(arrived);
+        return append(arrived, after);
     if (m_complete)
         return Step::AlreadyComplete;
     return Step::None;
@@ -57,7 +57,7 @@ bool Reassembly::takeWhole(const QByteArray &payload)
     return true;
 }
 
-Reassembly::Step Reassembly::append(const QByteArray &arrived)
+Reassembly::Step Reassembly::append(const QByteArray &arrived, QByteArray *after)
 {
     QByteArray piece = arrived;
     if (m_skip > 0) {
@@ -80,6 +80,7 @@ Reassembly::Step Reassembly::append(const QByteArray &arrived)
     if (m_counted >= m_lineEnds) {
         m_filling = false;
         m_complete = true;
+        splitOffRest(after);
         return Step::Completed;
     }
     return Step::Grew;
@@ -96,4 +97,22 @@ void Reassembly::rememberTail(const QByteArray &joined)
         }
     }
     m_tail.clear();
+}
+
+void Reassembly::splitOffRest(QByteArray *after)
+{
+    int end = 0;
+    for (int n = 0; n < m_lineEnds; ++n)
+        end = int(m_payload.indexOf("\r\n", end)) + 2;
+    const QByteArray rest = m_payload.mid(end);
+    // Trailing empty lines belong to the message as the sender read them.
+    if (std::all_of(rest.begin(), rest.end(),
+                    [](char c) { return c == ' ' || c == '\r' || c == '\n'; }))
+        return;
+    // Text sent after the message (a chat line) came joined to its last piece.
+    m_payload.truncate(end);
+    m_counted = m_lineEnds;
+    m_tail.clear();
+    if (after)
+        *after = rest;
 }

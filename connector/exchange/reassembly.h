@@ -32,8 +32,11 @@ public:
     Reassembly(const QByteArray &marker, int lineEnds, int limit);
 
     /// Takes one arrival. before receives the text of this arrival in front of
-    /// a marker that begins a message (a joined chat line, for example).
-    Step take(const QByteArray &arrived, QByteArray *before = nullptr);
+    /// a marker that begins a message (a joined chat line, for example); after
+    /// receives text that followed the last line end of a message completed by
+    /// this arrival (blanks and line ends stay with the message), for the
+    /// caller to take as an arrival of its own.
+    Step take(const QByteArray &arrived, QByteArray *before = nullptr, QByteArray *after = nullptr);
     /// Takes a whole message's payload at once (the bridge): complete or not,
     /// it is used as it is; false when it is over the limit and was dropped.
     bool takeWhole(const QByteArray &payload);
@@ -47,8 +50,9 @@ public:
     int limit() const { return m_limit; }
 
 private:
-    Step append(const QByteArray &piece);
+    Step append(const QByteArray &piece, QByteArray *after);
     void rememberTail(const QByteArray &joined);
+    void splitOffRest(QByteArray *after);
 
     QByteArray m_marker;
     int m_lineEnds;
