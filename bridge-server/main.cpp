@@ -28,6 +28,7 @@
 #include <thread>
 
 #include <pthread.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -133,6 +134,15 @@ int main(int argc, char **argv)
     server.set_payload_max_length(Pages::MaxBodyBytes);
     Pages pages(store);
     pages.install(server);
+    // SO_REUSEADDR only: the library's default also sets SO_REUSEPORT, which
+    // would let a second server take the same port silently and split the
+    // sessions between the two. The socket is kept to widen its backlog.
+    int listenSocket = -1;
+    server.set_socket_options([&listenSocket](socket_t socket) {
+        int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listenSocket = socket;
+    });
 
     int port = options.port;
     if (port == 0) {
@@ -146,6 +156,10 @@ int main(int argc, char **argv)
                   << " (is the port in use?)\n";
         return 1;
     }
+    // The library listens with a backlog of 5, which drops connections under
+    // a burst of polls (the client then retries only after a second or more).
+    if (listenSocket >= 0)
+        ::listen(listenSocket, SOMAXCONN);
     std::cout << "Listening on " << options.host << ":" << port << std::endl;
 
     std::mutex mutex;

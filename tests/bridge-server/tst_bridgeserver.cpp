@@ -168,6 +168,27 @@ private slots:
         QCOMPARE(get(server, key, "Host").body, QByteArray("1"));
     }
 
+    void secondServerOnTheSamePortIsRefused()
+    {
+        BridgeServerProcess first;
+        QVERIFY(first.start());
+        QTemporaryDir dir;
+        QProcess second;
+        second.start(QStringLiteral(HVD_BRIDGE_SERVER_PATH),
+                     {QStringLiteral("--port"), QString::number(first.port()),
+                      QStringLiteral("--db"), dir.filePath(QStringLiteral("other.db"))});
+        QVERIFY(second.waitForFinished(5000));
+        QCOMPARE(second.exitCode(), 1);
+        QVERIFY(second.readAllStandardError().contains("cannot listen"));
+        // Bad options are refused with the usage line, not guessed at.
+        second.start(QStringLiteral(HVD_BRIDGE_SERVER_PATH),
+                     {QStringLiteral("--port"), QStringLiteral("eighty")});
+        QVERIFY(second.waitForFinished(5000));
+        QCOMPARE(second.exitCode(), 2);
+        QVERIFY(second.readAllStandardError().contains("usage: HvdBridge"));
+        QVERIFY(first.isRunning());
+    }
+
     void sessionsPageListsNamesEscaped()
     {
         BridgeServerProcess server;
