@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -36,6 +37,17 @@ template <typename W> W *named(W *widget, const QString &designName, const QStri
     widget->setAccessibleName(accessible);
     widget->setAccessibleDescription(designName);
     return widget;
+}
+
+/// Captions keep the design's size: a platform font wider than the design's
+/// is made smaller until the caption fits (with room for the box beside it).
+void fitCaption(QLabel *label)
+{
+    QFont font = label->font();
+    while (QFontMetricsF(font).horizontalAdvance(label->text()) > label->width() - 3 &&
+           font.pointSizeF() > 6.0)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    label->setFont(font);
 }
 
 /// The map name and the answer of the input box are trimmed of spaces only.
@@ -108,6 +120,7 @@ void Form12::buildControls()
         named(new QLabel(flagsCaption, m_frame6), QStringLiteral("Label1"), flagsCaption);
     label1->setAlignment(Qt::AlignCenter);
     label1->setGeometry(designRect(480, 6600, 5775, 255));
+    fitCaption(label1);
 
     m_image1 = named(new QLabel(m_frame6), QStringLiteral("Image1"),
                      QStringLiteral("Banners of the twelve flag kinds"));
@@ -129,8 +142,9 @@ void Form12::buildControls()
     }
 
     const QString mapCaption = QStringLiteral("Selected Map");
-    named(new QLabel(mapCaption, this), QStringLiteral("Label3"), mapCaption)
-        ->setGeometry(designRect(120, 8040, 1215, 255));
+    auto *label3 = named(new QLabel(mapCaption, this), QStringLiteral("Label3"), mapCaption);
+    label3->setGeometry(designRect(120, 8040, 1215, 255));
+    fitCaption(label3);
     m_text1 = named(new QLineEdit(this), QStringLiteral("Text1"), mapCaption);
     m_text1->setGeometry(designRect(1200, 8040, 2895, 285));
 
@@ -141,6 +155,7 @@ void Form12::buildControls()
     label2->setToolTip(
         QStringLiteral("T = Grass, M = Rock, W = Water, S = Solid, X = AI Flag Placement Option"));
     label2->setGeometry(designRect(4200, 8040, 2535, 255));
+    fitCaption(label2);
 
     m_file1 = named(new QListWidget(this), QStringLiteral("File1"), QStringLiteral("Map files"));
     m_file1->setGeometry(designRect(120, 8400, 3975, 675));
@@ -183,18 +198,11 @@ void Form12::buildControls()
     connect(m_picture17, &MapView::clicked, this, &Form12::on_Picture17_clicked);
 }
 
-void Form12::loadsettings()
-{
-    // The document fills its palette at the start of every load; nothing of
-    // the window depends on it beforehand.
-}
-
 void Form12::loadmap()
 {
     QString error;
     bool ok = false;
     {
-        loadsettings();
         centre();
         BusyPointer busy;
         ok = m_document.load(m_folder, m_text1->text(), &error);

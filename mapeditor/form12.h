@@ -34,9 +34,8 @@ public:
     /// The title of the program, carried by every box of the window.
     static QString programTitle() { return QStringLiteral("HvdMapEditor"); }
 
-    /// Fills the palette.
-    void loadsettings();
-    /// Loads and shows the map named in Text1; leaves the changed flag alone.
+    /// Loads and shows the map named in Text1 (the palette is filled anew
+    /// first); leaves the changed flag alone.
     void loadmap();
 
     const MapDocument &document() const { return m_document; }
