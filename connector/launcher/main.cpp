@@ -1,7 +1,14 @@
+#include "gamefolder.h"
+#include "hvdconnect.h"
+
 #include <QApplication>
 
+// HvdConnect works in the folder that holds it: the game folder.
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    return 0;
+    app.setWindowIcon(HvdConnect::programIcon());
+    auto *launcher = new HvdConnect(GameFolder(QCoreApplication::applicationDirPath()));
+    launcher->show();
+    return app.exec();
 }

@@ -1,0 +1,71 @@
+#include "../engine/armies.h"
+#include "gamefolder.h"
+#include "startsequence.h"
+#include "tempgamefolder.h"
+
+#include <QFile>
+#include <QTest>
+
+// The start sequence of the session windows with the stand-in engine in the
+// game folder: the engine must find Control.ini and the save file named there
+// and play from the side that Control.ini gives.
+class TestEngineStart : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startedEnginePlaysItsRole()
+    {
+        TempGameFolder tmp;
+        QVERIFY(tmp.installEngine());
+        const Armies::Rows hostArmy = Armies::standard(12, 0);
+        const Armies::Rows clientArmy = Armies::standard(12, 5);
+        QVERIFY(tmp.write(QStringLiteral("HostGame.sav"), Armies::save(hostArmy, clientArmy)));
+        QVERIFY(tmp.write(QStringLiteral("EngineScript.txt"), "moves 1 3\r\nidle-exit 1\r\n"));
+        const GameFolder folder(tmp.path());
+
+        QString error;
+        QVERIFY2(StartSequence::run(folder, Role::Host, "Castle.map", false, &error),
+                 qPrintable(error));
+        // The host moves first, without waiting for anybody.
+        QTRY_VERIFY_WITH_TIMEOUT(folder.fileExists(QStringLiteral("\\Send\\AICommand.xml")), 10000);
+        QByteArray command;
+        QVERIFY(folder.readFirstLine(QStringLiteral("\\Send\\AICommand.xml"), &command));
+        QVERIFY(command.startsWith("<Root><Command FlagID='50"));
+        QVERIFY(QByteArray("NSEW").contains(command.at(40)));
+        // With no answer it gives up and leaves its board, seen from the host.
+        QTRY_VERIFY_WITH_TIMEOUT(folder.fileExists(QStringLiteral("EngineBoard.txt")), 10000);
+        QList<QByteArray> board;
+        QVERIFY(folder.readLines(QStringLiteral("EngineBoard.txt"), &board));
+        QCOMPARE(board.first(), QByteArray("Host"));
+        QCOMPARE(board.size(), 41);
+
+        // A second game in the same folder, now as the client: it waits for
+        // the host's move and answers it.
+        QVERIFY(folder.removeFile(QStringLiteral("\\Send\\AICommand.xml")));
+        QVERIFY(folder.removeFile(QStringLiteral("EngineBoard.txt")));
+        QVERIFY(tmp.write(QStringLiteral("ClientGame.sav"), Armies::save(clientArmy, hostArmy)));
+        QVERIFY2(StartSequence::run(folder, Role::Client, "Castle.map", false, &error),
+                 qPrintable(error));
+        QTest::qWait(300);
+        QVERIFY(!folder.fileExists(QStringLiteral("\\Send\\AICommand.xml")));
+        QVERIFY(folder.writeValue(QStringLiteral("\\Receive\\AICommand.tmp"),
+                                  "<Root><Command FlagID='5001' Direction='S' "
+                                  "SerpentJump='No'/></Root>"));
+        QVERIFY(folder.renameFile(QStringLiteral("\\Receive\\AICommand.tmp"),
+                                  QStringLiteral("\\Receive\\AICommand.xml")));
+        QTRY_VERIFY_WITH_TIMEOUT(folder.fileExists(QStringLiteral("\\Send\\AICommand.xml")), 10000);
+        QVERIFY(!folder.fileExists(QStringLiteral("\\Receive\\AICommand.xml")));
+        QTRY_VERIFY_WITH_TIMEOUT(folder.fileExists(QStringLiteral("EngineBoard.txt")), 10000);
+        QVERIFY(folder.readLines(QStringLiteral("EngineBoard.txt"), &board));
+        QCOMPARE(board.first(), QByteArray("Client"));
+        QList<QByteArray> log;
+        QVERIFY(folder.readLines(QStringLiteral("EngineLog.txt"), &log));
+        QCOMPARE(log.size(), 2);
+        QVERIFY(log.at(0).startsWith("RCVD:<Root><Command FlagID='5001' Direction='S'"));
+        QVERIFY(log.at(1).startsWith("SENT:<Root><Command FlagID='50"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEngineStart)
+#include "tst_enginestart.moc"
