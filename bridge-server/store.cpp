@@ -68,7 +68,7 @@ void Store::close()
 int64_t Store::now() const
 {
     using namespace std::chrono;
-    return duration_cast<seconds>(system_clock::now().time_since_epoch()).count() + m_clockOffset;
+    return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
 }
 
 bool Store::exec(const char *sql, std::string *error)

@@ -55,9 +55,8 @@ public:
     /// Drops sessions idle longer than the limit (with their messages) and
     /// writes the last-request times kept in memory. Returns how many expired.
     int sweep();
-    /// Seconds since the epoch; tests of expiry move it through setClockOffset.
+    /// Seconds since the epoch.
     int64_t now() const;
-    void setClockOffset(int64_t seconds) { m_clockOffset = seconds; }
 
     /// Makes a session ID: 12 characters from an alphabet without look-alikes
     /// (no 0/O, 1/I/L), drawn from the system's random source: about 59 bits.
@@ -96,5 +95,4 @@ private:
     std::unordered_map<std::string, Session> m_sessions;
     int64_t m_idleSeconds;
     int m_maxWaiting;
-    int64_t m_clockOffset = 0;
 };
