@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QRandomGenerator>
+#include <QSet>
 #include <algorithm>
 #include <functional>
 
@@ -58,16 +59,21 @@ public:
             cuts.append(at += size);
         return cut(bytes, cuts);
     }
-    /// The bytes in the given number of pieces, cut at random positions.
+    /// The bytes in the given number of pieces, cut at random positions (one
+    /// character each when there are more pieces than characters).
     static QList<QByteArray> random(const QByteArray &bytes, int count, QRandomGenerator &random)
     {
+        const int positions = int(bytes.size()) - 1;
         QList<int> cuts;
-        while (cuts.size() < count - 1 && cuts.size() < bytes.size() - 1) {
-            const int at = 1 + int(random.bounded(quint32(bytes.size() - 1)));
-            if (!cuts.contains(at))
+        if (count - 1 >= positions) {
+            for (int at = 1; at <= positions; ++at)
                 cuts.append(at);
+            return cut(bytes, cuts);
         }
-        return cut(bytes, cuts);
+        QSet<int> chosen;
+        while (chosen.size() < count - 1)
+            chosen.insert(1 + int(random.bounded(quint32(positions))));
+        return cut(bytes, chosen.values());
     }
     /// Hands every piece to the receiver as one arrival.
     static void deliver(const QList<QByteArray> &pieces, const Receive &receive)
