@@ -192,21 +192,6 @@ private slots:
                  "Castle\r\n" + startData + "\r\n");
     }
 
-    void aFirstPieceEndingAfterACellKeepsItsBlank()
-    {
-        const QByteArray startData = startDataText();
-        Client client;
-        ClientSession &s = *client.session;
-        s.received("MAP: Castle.map");
-        // "SAVEDATA1: ", two rows and 20 cells: the piece ends in a blank.
-        const QByteArray message = Messages::startDataMessage(startData);
-        const QList<QByteArray> pieces = MemoryPipe::cut(message, {11 + 2 * 162 + 20 * 4});
-        QVERIFY(pieces[0].endsWith(" 000 "));
-        s.received(pieces[0]);
-        s.received(pieces[1]);
-        QCOMPARE(client.tmp.read(QStringLiteral("ClientGame.sav")), wholeRunSave(startData));
-    }
-
     void arrivalsAfterCompletionAndAfterTheStart()
     {
         const QByteArray startData = startDataText();

@@ -264,6 +264,10 @@ private slots:
              }},
             {QStringLiteral("between the last CR and LF"),
              [](const QByteArray &b) { return MemoryPipe::cut(b, {int(b.size()) - 1}); }},
+            {QStringLiteral("right after a cell's blank"),
+             [](const QByteArray &b) {
+                 return MemoryPipe::cut(b, {int(b.indexOf("0 ", 300)) + 2});
+             }},
             {QStringLiteral("inside the marker"),
              [](const QByteArray &b) {
                  return MemoryPipe::cut(b, {3, 5});

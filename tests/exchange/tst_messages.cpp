@@ -143,18 +143,6 @@ private slots:
         QCOMPARE(army.payload(), text + "\r\n \r\n");
     }
 
-    void aNewMarkerRestartsAnUnfinishedMessage()
-    {
-        const QByteArray text = armyText();
-        Reassembly army(Messages::ArmyMarker, Messages::ArmyLineEnds, Messages::ArmyLimit);
-        QCOMPARE(army.take("ARMYDATA: " + text.left(3000)), Step::Started);
-        QVERIFY(army.isFilling());
-        QCOMPARE(army.take(text.mid(3000, 1000)), Step::Grew);
-        QCOMPARE(army.take("ARMYDATA: " + text.left(10)), Step::Started);
-        QCOMPARE(army.take(text.mid(10)), Step::Completed);
-        QCOMPARE(army.payload(), text);
-    }
-
     void anOversizedMessageIsDroppedUntilTheNextMarker()
     {
         Reassembly army(Messages::ArmyMarker, Messages::ArmyLineEnds, 1000);
