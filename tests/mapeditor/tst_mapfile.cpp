@@ -9,20 +9,14 @@ namespace {
 
 QByteArray row(const QByteArray &code)
 {
-    QByteArray line;
-    for (int x = 0; x < 40; ++x)
-        line += code + ' ';
-    return line;
+    return (code + ' ').repeated(40);
 }
 
 /// A file the editor's way: 40 rows of one code, "[FLAGS]", the flag lines.
 QByteArray uniformFile(const QByteArray &code, const QList<QByteArray> &flags,
                        const QByteArray &end = "\r\n")
 {
-    QByteArray bytes;
-    for (int y = 0; y < 40; ++y)
-        bytes += row(code) + end;
-    bytes += "[FLAGS]" + end;
+    QByteArray bytes = (row(code) + end).repeated(40) + "[FLAGS]" + end;
     for (const QByteArray &flag : flags)
         bytes += flag + end;
     return bytes;
@@ -44,18 +38,14 @@ private slots:
         const QList<QByteArray> codes = Palette::knownCodes();
         for (int k = 0; k < MapData::CellCount; ++k)
             map.cells[k] = codes.at((k * 7) % codes.size());
-        // Unknown codes of three characters are kept as they are; a tab is no space.
-        map.setCell(40, 1, "q9\t");
-        map.setCell(1, 40, "ZZZ");
+        map.setCell(40, 1, "q9\t"); // unknown, and a tab is no space
         map.flags = {" 3 ", "2", "", "  ", "12", "0", "x y", "1", "1", "1", "\t4", "9 "};
         QVERIFY(tmp.write(QStringLiteral("Fort.map"), "old contents that are replaced"));
         QString error;
         QVERIFY2(MapFile::write(tmp.path(), QStringLiteral("Fort.map"), map, &error),
                  qPrintable(error));
 
-        const QByteArray bytes = tmp.read(QStringLiteral("Fort.map"));
-        QVERIFY(bytes.endsWith("9\r\n"));
-        QList<QByteArray> lines = bytes.split('\n');
+        QList<QByteArray> lines = tmp.read(QStringLiteral("Fort.map")).split('\n');
         QCOMPARE(lines.size(), 54);
         QCOMPARE(lines.takeLast(), QByteArray());
         for (const QByteArray &line : lines)
@@ -63,9 +53,7 @@ private slots:
         QCOMPARE(lines.at(0).size(), 161);
         QVERIFY(lines.at(0).startsWith(map.cell(1, 1) + ' ' + map.cell(2, 1) + ' '));
         QVERIFY(lines.at(0).endsWith("q9\t \r"));
-        QCOMPARE(lines.at(40), QByteArray("[FLAGS]\r"));
-        QCOMPARE(lines.at(41), QByteArray("3\r"));
-        QCOMPARE(lines.at(43), QByteArray("\r"));
+        QCOMPARE(lines.mid(40, 4), (QList<QByteArray>{"[FLAGS]\r", "3\r", "2\r", "\r"}));
 
         MapData back;
         QVERIFY(MapFile::read(tmp.path(), QStringLiteral("Fort.map"), &back, &error));
@@ -74,59 +62,44 @@ private slots:
                                                 "\t4", "9"}));
         // A name in another letter case is the same map, not a twin beside it.
         QVERIFY(MapFile::write(tmp.path(), QStringLiteral("FORT.MAP"), back, &error));
-        QCOMPARE(QDir(tmp.path()).entryList({QStringLiteral("*.map")}, QDir::Files).size(), 1);
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), QStringList{"Fort.map"});
         QVERIFY(MapFile::read(tmp.path(), QStringLiteral("fort.Map"), &back, &error));
         QCOMPARE(back.cells, map.cells);
     }
 
     void flagsSectionIsFoundOnlyByItsExactLine()
     {
-        const QList<QByteArray> flags = {"1", "2", "3", "4",  "5",  "6",
-                                         "7", "8", "9", "10", "11", "12"};
+        QList<QByteArray> flags;
+        for (int i = 1; i <= 12; ++i)
+            flags << QByteArray::number(i);
         // Spaces around the line are allowed; values are read untrimmed.
-        QByteArray bytes = uniformFile("T05", {" 7 ", "2"});
-        bytes.replace("[FLAGS]", "  [FLAGS] ");
-        MapData map = MapFile::parse(bytes);
+        MapData map =
+            MapFile::parse(uniformFile("T05", {" 7 ", "2"}).replace("[FLAGS]", " [FLAGS] "));
         QCOMPARE(map.flags.mid(0, 3), (QList<QByteArray>{" 7 ", "2", "0"}));
         QCOMPARE(map.cells, QList<QByteArray>(1600, "T05"));
-
         // Another letter case is grid text behind the cells; the flags stay "0".
         map = MapFile::parse(uniformFile("T05", flags).replace("[FLAGS]", "[flags]"));
         QCOMPARE(map.flags, zeros);
         QCOMPARE(map.cells, QList<QByteArray>(1600, "T05"));
-
         // No flags line at all, or nothing after it.
-        QByteArray noFlags;
-        for (int y = 0; y < 40; ++y)
-            noFlags += row("M03") + "\r\n";
-        map = MapFile::parse(noFlags);
-        QCOMPARE(map.flags, zeros);
-        QCOMPARE(map.cells.last(), QByteArray("M03"));
-        map = MapFile::parse(noFlags + "[FLAGS]\r\n");
-        QCOMPARE(map.flags, zeros);
-
-        // Lines past the twelfth are ignored; a short section keeps its "0"s.
-        map = MapFile::parse(uniformFile("T05", flags + QList<QByteArray>{"99", "98"}));
-        QCOMPARE(map.flags, flags);
-        map = MapFile::parse(uniformFile("T05", {"4", "", "5"}));
-        QCOMPARE(map.flags,
-                 (QList<QByteArray>{"4", "", "5", "0", "0", "0", "0", "0", "0", "0", "0", "0"}));
+        const QByteArray grid = (row("M03") + "\r\n").repeated(40);
+        QCOMPARE(MapFile::parse(grid).flags, zeros);
+        QCOMPARE(MapFile::parse(grid).cells.last(), QByteArray("M03"));
+        QCOMPARE(MapFile::parse(grid + "[FLAGS]\r\n").flags, zeros);
+        // Lines past the twelfth are ignored.
+        QCOMPARE(MapFile::parse(uniformFile("T05", flags + QList<QByteArray>{"99"})).flags, flags);
     }
 
     void lineEndsAreCrLfOrLoneCr()
     {
         const QList<QByteArray> flags(12, "6");
-        // A lone CR ends a line like CR LF does.
         MapData map = MapFile::parse(uniformFile("W01", flags, "\r"));
         QCOMPARE(map.cells, QList<QByteArray>(1600, "W01"));
         QCOMPARE(map.flags, flags);
-
         // LF alone is an ordinary character: the file is one line, the cells
         // after the first row boundary are out of step and no flag is read.
         map = MapFile::parse(uniformFile("W01", flags, "\n"));
-        QCOMPARE(map.cells.at(39), QByteArray("W01"));
-        QCOMPARE(map.cells.at(40), QByteArray("\nW0"));
-        QCOMPARE(map.cells.at(41), QByteArray(" W0"));
+        QCOMPARE(map.cells.mid(39, 3), (QList<QByteArray>{"W01", "\nW0", " W0"}));
         QCOMPARE(map.flags, zeros);
     }
 
@@ -134,30 +107,19 @@ private slots:
     {
         // Blank lines, lines of spaces and spaces at the ends of rows do not
         // matter; the rows may break anywhere.
-        QByteArray bytes = "\r\n   \r\n";
-        for (int y = 0; y < 80; ++y)
-            bytes += "  " + row("X04").left(80) + "  \r\n";
-        bytes += "[FLAGS]\r\n5\r\n";
-        MapData map = MapFile::parse(bytes);
-        QCOMPARE(map.cells, QList<QByteArray>(1600, "X04"));
-        QCOMPARE(map.flags.first(), QByteArray("5"));
+        QByteArray bytes = "\r\n   \r\n" + ("  " + row("X04").left(80) + "  \r\n").repeated(80);
+        QCOMPARE(MapFile::parse(bytes).cells, QList<QByteArray>(1600, "X04"));
 
         // Two spaces between two codes shift every later cell by one.
-        bytes = uniformFile("T01", zeros);
-        bytes.replace(0, 7, "T03  T04");
-        map = MapFile::parse(bytes);
-        QCOMPARE(map.cells.at(0), QByteArray("T03"));
-        QCOMPARE(map.cells.at(1), QByteArray(" T0"));
-        QCOMPARE(map.cells.at(2), QByteArray(" T0"));
-        QCOMPARE(map.cells.at(1599), QByteArray(" T0"));
+        bytes = uniformFile("T01", zeros).replace(0, 7, "T03  T04");
+        MapData map = MapFile::parse(bytes);
+        QCOMPARE(map.cells.mid(0, 3), (QList<QByteArray>{"T03", " T0", " T0"}));
+        QCOMPARE(map.cells.last(), QByteArray(" T0"));
 
         // A short grid: the cells after the last code are partial or empty.
         map = MapFile::parse("S01 S02 T1\r\n");
         QCOMPARE(map.cells.mid(0, 4), (QList<QByteArray>{"S01", "S02", "T1 ", ""}));
         QCOMPARE(map.cells.last(), QByteArray());
-        map = MapFile::parse(QByteArray());
-        QCOMPARE(map.cells, QList<QByteArray>(1600));
-        QCOMPARE(map.flags, zeros);
     }
 
     void defaultMapIsNeverWritten()
@@ -166,36 +128,28 @@ private slots:
         const QByteArray base = uniformFile("T02", zeros);
         QVERIFY(tmp.write(QStringLiteral("Base.map"), base));
         const MapData map = MapFile::parse(uniformFile("M01", zeros));
-        for (const char *name :
-             {"Base.map", "base.map", "BASE.MAP", "bAsE.mAp", "./Base.map", ".\\BASE.map"}) {
+        for (const char *name : {"Base.map", "base.map", "BASE.MAP", "./Base.map", ".\\bAsE.map"}) {
             QString error;
             QVERIFY2(!MapFile::write(tmp.path(), QLatin1String(name), map, &error), name);
             QCOMPARE(error, MapFile::refusalText());
         }
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), QStringList{"Base.map"});
         QCOMPARE(tmp.read(QStringLiteral("Base.map")), base);
-        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).size(), 1);
-        QVERIFY(MapFile::isDefaultMapName(QStringLiteral("BASE.map")));
-        QVERIFY(!MapFile::isDefaultMapName(QStringLiteral("Base.map.old")));
     }
 
     void mapsThatWouldNotReadBackAreRefused()
     {
         TempGameFolder tmp;
         // A short grid without a flags section leaves empty cells behind.
-        QByteArray shortGrid;
-        for (int y = 0; y < 39; ++y)
-            shortGrid += row("T02") + "\r\n";
-        shortGrid += row("T02").left(38 * 4) + "\r\n";
-        MapData map = MapFile::parse(shortGrid);
+        const QByteArray grid = (row("T02") + "\r\n").repeated(40);
+        MapData map = MapFile::parse(grid.left(grid.size() - 10));
         QString error;
         QVERIFY(!MapFile::write(tmp.path(), QStringLiteral("Short.map"), map, &error));
-        QVERIFY2(error.contains(QLatin1String("2 cell(s)")), qPrintable(error));
-        QVERIFY2(error.contains(QLatin1String("X: 39  Y: 40")), qPrintable(error));
-        QVERIFY(!QFile::exists(tmp.file(QStringLiteral("Short.map"))));
-
-        map = MapFile::parse(uniformFile("T02", zeros));
-        for (const QByteArray &bad : {QByteArray("T0"), QByteArray("T020"), QByteArray("T 2"),
-                                      QByteArray("T2\r"), QByteArray("\nT2")}) {
+        QVERIFY2(error.contains(QLatin1String("2 cell(s)")) &&
+                     error.contains(QLatin1String("X: 39  Y: 40")),
+                 qPrintable(error));
+        map = MapFile::parse(grid);
+        for (const QByteArray &bad : {QByteArray("T020"), QByteArray("T 2"), QByteArray("T2\r")}) {
             MapData one = map;
             one.setCell(7, 9, bad);
             QVERIFY2(!MapFile::canWrite(one, &error), bad.constData());
@@ -210,10 +164,7 @@ private slots:
     void failuresAreToldAndLeaveAnEmptyMap()
     {
         TempGameFolder tmp;
-        QVERIFY(
-            tmp.write(QStringLiteral("Good.map"), uniformFile("T07", QList<QByteArray>(12, "1"))));
-        MapData map;
-        QVERIFY(MapFile::read(tmp.path(), QStringLiteral("Good.map"), &map));
+        MapData map = MapFile::parse(uniformFile("T07", QList<QByteArray>(12, "1")));
         QString error;
         QVERIFY(!MapFile::read(tmp.path(), QStringLiteral("Gone.map"), &map, &error));
         QVERIFY2(error.contains(QLatin1String("Gone.map")), qPrintable(error));
@@ -221,7 +172,6 @@ private slots:
         QCOMPARE(map.flags, zeros);
         QVERIFY(QDir(tmp.path()).mkdir(QStringLiteral("Folder.map")));
         QVERIFY(!MapFile::read(tmp.path(), QStringLiteral("Folder.map"), &map, &error));
-        QVERIFY(!error.isEmpty());
 
         const MapData good = MapFile::parse(uniformFile("T07", zeros));
         for (const char *name : {"Folder.map", "NoSuchFolder\\x.map", "", "   "}) {
@@ -229,7 +179,6 @@ private slots:
             QVERIFY2(!MapFile::write(tmp.path(), QLatin1String(name), good, &error), name);
             QVERIFY2(error.startsWith(QLatin1String("Not Saved!")), qPrintable(error));
         }
-        QVERIFY(QFileInfo(tmp.file(QStringLiteral("Folder.map"))).isDir());
     }
 
     void sampleMapsKeepTheirLayout()
