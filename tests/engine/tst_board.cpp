@@ -42,32 +42,23 @@ private slots:
         const Board client = boardOf(Armies::save(clientArmy, hostArmy), false);
         QCOMPARE(host.objectCount(), 43);
         QCOMPARE(client.objectCount(), 43);
-        QCOMPARE(host.mapName(), QByteArray("Castle"));
-
         // Reading order: the opponent's half-turned army at the top comes first.
-        QCOMPARE(host.cell(0, 17), QByteArray("R09 "));
         QCOMPARE(host.flagAt(0, 17), 5001);
-        QCOMPARE(host.flagAt(0, 16), 0);
-        QCOMPARE(host.sideOf(5001), 'R');
-        QCOMPARE(host.sideOf(5043), 'B');
-        int previous = 0;
+        QCOMPARE(host.cell(0, 17), QByteArray("R09 "));
+        int previous = 5000;
         for (int row = 0; row < 40; ++row) {
             for (int column = 0; column < 40; ++column) {
                 const int id = host.flagAt(row, column);
                 if (!id)
                     continue;
-                QCOMPARE(id, previous ? previous + 1 : 5001);
-                previous = id;
+                QCOMPARE(id, ++previous);
                 // The same flag in the client's view: the cell half-turned,
-                // the number reversed, the side letter exchanged.
+                // the number reversed.
                 QCOMPARE(client.flagAt(39 - row, 39 - column), (43 + 5000) - id + 5001);
-                QCOMPARE(client.cell(39 - row, 39 - column).mid(1), host.cell(row, column).mid(1));
-                QVERIFY(client.sideOf((43 + 5000) - id + 5001) != host.sideOf(id));
             }
         }
         QCOMPARE(previous, 5043);
         QCOMPARE(Armies::mirrored(rowsOf(host.dump("Host"))), rowsOf(client.dump("Client")));
-        QVERIFY(host.dump("Host").startsWith("Host\r\n"));
     }
 
     void overlappingCellsKeepTheViewsInStep()
@@ -175,29 +166,14 @@ private slots:
     void scriptDirectives()
     {
         QStringList warnings;
-        EngineScript script = EngineScript::parse(
-            {"# a comment", "moves 12 77", "delay 250", "IDLE-EXIT 3", ""}, &warnings);
-        QVERIFY(warnings.isEmpty());
-        QVERIFY(!script.listed);
-        QCOMPARE(script.ownMoves(), 12);
-        QVERIFY(script.seeded);
-        QCOMPARE(script.seed, 77u);
-        QCOMPARE(script.delayMs, 250);
-        QCOMPARE(script.idleExitSeconds, 3);
-
-        script = EngineScript::parse(
-            {"move 5003 e", "move 5001 N", "move 5001 Up", "speed 3", "delay -5", "moves 4"},
+        const EngineScript script = EngineScript::parse(
+            {"# a comment", "DELAY 250", "move 5003 e", "move 5001 Up", "speed 3", "moves 4"},
             &warnings);
         QVERIFY(script.listed);
-        QCOMPARE(script.moves, (QList<Board::Move>{{5003, 'E'}, {5001, 'N'}}));
-        QCOMPARE(script.ownMoves(), 2);
-        QCOMPARE(script.delayMs, 0);
-        QCOMPARE(warnings.size(), 4); // the bad move, speed, the bad delay, the ignored count
-
-        const EngineScript demo = EngineScript::demo();
-        QCOMPARE(demo.ownMoves(), 50);
-        QCOMPARE(demo.delayMs, 1000);
-        QVERIFY(!demo.seeded);
+        QCOMPARE(script.moves, (QList<Board::Move>{{5003, 'E'}}));
+        QCOMPARE(script.delayMs, 250);
+        QCOMPARE(script.idleExitSeconds, 120);
+        QCOMPARE(warnings.size(), 3); // the bad move, "speed", the ignored count
     }
 };
 
