@@ -1,17 +1,43 @@
+#include "editordialogs.h"
 #include "form12.h"
 #include "mapfile.h"
-#include "scripteddialogs.h"
 #include "tempgamefolder.h"
 
 #include <QComboBox>
 #include <QDir>
-#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
 namespace {
+
+/// Answers the editor's boxes from a script and records what they showed.
+class ScriptedDialogs : public EditorDialogs
+{
+public:
+    QStringList titles, messages, questions, prompts;
+    QStringList inputs;  // answers of the input box in turn; empty is Cancel
+    QList<bool> answers; // Yes/No answers in turn; No when none is left
+
+    void message(QWidget *, const QString &title, const QString &text) override
+    {
+        titles << title;
+        messages << text;
+    }
+    bool askYesNo(QWidget *, const QString &title, const QString &text) override
+    {
+        titles << title;
+        questions << text;
+        return !answers.isEmpty() && answers.takeFirst();
+    }
+    QString input(QWidget *, const QString &title, const QString &prompt) override
+    {
+        titles << title;
+        prompts << prompt;
+        return inputs.isEmpty() ? QString() : inputs.takeFirst();
+    }
+};
 
 const QString question = QStringLiteral("Do you want to save your changes before exiting?");
 
