@@ -144,7 +144,8 @@ void HvdHostTCPIP::load()
     const uint port = m_myPort->text().trimmed().toUInt(&ok);
     m_port = ok && port <= 65535 ? quint16(port) : DefaultPort;
     m_myIP->setText(localAddress());
-    listen();
+    if (listen())
+        m_session->listening();
     m_loaded = true;
 }
 
@@ -168,15 +169,14 @@ void HvdHostTCPIP::closeEvent(QCloseEvent *event)
     SessionWindow::closeEvent(event);
 }
 
-void HvdHostTCPIP::listen()
+bool HvdHostTCPIP::listen()
 {
     if (!m_server->listen(QHostAddress::Any, m_port)) {
         showSocketError(m_server->errorString());
-        m_port = 0;
-        return;
+        return false;
     }
     m_port = m_server->serverPort();
-    m_session->listening();
+    return true;
 }
 
 void HvdHostTCPIP::updateControls()
@@ -248,6 +248,7 @@ void HvdHostTCPIP::on_tcpServer_Close()
     m_connection->deleteLater();
     m_connection = nullptr;
     m_session->peerClosed();
+    // The same port again; "Client closed connection" stays in the box.
     if (m_loaded)
         listen();
 }

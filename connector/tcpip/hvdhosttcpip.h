@@ -24,16 +24,18 @@ class HvdHostTCPIP : public SessionWindow
 public:
     /// The port MyPort holds when the window opens.
     static constexpr quint16 DefaultPort = 3456;
+    /// Listen on any free port (see listeningPort()).
+    static constexpr quint16 AnyFreePort = 0;
 
     explicit HvdHostTCPIP(const GameFolder &folder, QWidget *parent = nullptr);
-    /// Listens on the given port instead of the default (0: any free port,
-    /// see listeningPort()); for tests and several hosts on one machine.
+    /// Listens on the given port instead of the default (AnyFreePort:
+    /// any free port); for tests and several hosts on one machine.
     HvdHostTCPIP(const GameFolder &folder, quint16 port, QWidget *parent = nullptr);
     ~HvdHostTCPIP() override;
 
     HostSession *session() const { return m_session; }
     /// The port the window listens on (or listened on, while a client is
-    /// connected); 0 when listening failed.
+    /// connected).
     quint16 listeningPort() const { return m_port; }
     /// True while a client is connected.
     bool hasClient() const;
@@ -46,7 +48,7 @@ private:
     void buildControls();
     void load();
     void unload();
-    void listen();
+    bool listen();
     void updateControls();
     bool sendText(const QByteArray &text);
     void showSocketError(const QString &description);
