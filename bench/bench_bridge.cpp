@@ -4,38 +4,56 @@
 // the other side (answered "Wait"), posts its command, the other side's next
 // poll fetches it, and the roles change. Requests are paced (open loop) so
 // that all games together offer a fixed rate; each request is one connection
-// with the form the connector sends. Prints requests per second and the
-// median and 99th-percentile latency.
+// with the form the connector sends. The games are spread over a few client
+// threads so that the load generator does not become the bottleneck. Prints
+// requests per second and the median and 99th-percentile latency.
 //
 //   bench_bridge [--games N] [--rate REQUESTS_PER_SECOND] [--seconds S]
-//                [--server PATH]
+//                [--threads N] [--server PATH]
 
 #include "httpsendreceive.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace {
 
+// Shared by all client threads: the clock and the measured window.
+struct Window
+{
+    QElapsedTimer clock;
+    std::atomic<qint64> fromMs{-1};
+    std::atomic<qint64> toMs{-1};
+    bool contains(qint64 ms) const
+    {
+        const qint64 from = fromMs.load();
+        return from >= 0 && ms >= from && ms < toMs.load();
+    }
+};
+
+// What one client thread saw inside the measured window.
 struct Stats
 {
     std::vector<double> latenciesMs;
     qint64 failures = 0;
     qint64 skippedTicks = 0;
     qint64 movesDelivered = 0;
-    bool recording = false;
 };
 
 // One request on a connection of its own, as the server closes after each.
@@ -44,8 +62,10 @@ class Request : public QObject
 public:
     using Done = std::function<void(int status, const QByteArray &answer)>;
 
-    Request(quint16 port, const QByteArray &path, const QByteArray &form, Stats &stats, Done done)
-        : m_stats(stats), m_done(std::move(done))
+    Request(quint16 port, const QByteArray &path, const QByteArray &form, const Window &window,
+            Stats &stats, Done done)
+        : m_window(window), m_stats(stats), m_done(std::move(done)),
+          m_startNs(window.clock.nsecsElapsed())
     {
         QByteArray body(1, '\0');
         HTTPSendReceive::ToPostBytes(body, form);
@@ -61,7 +81,6 @@ public:
                     if (error != QAbstractSocket::RemoteHostClosedError)
                         finish();
                 });
-        m_clock.start();
         m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
     }
 
@@ -72,7 +91,7 @@ private:
             return;
         m_finished = true;
         m_response += m_socket.readAll();
-        const double ms = m_clock.nsecsElapsed() / 1e6;
+        const qint64 endNs = m_window.clock.nsecsElapsed();
         int status = 0;
         if (m_response.startsWith("HTTP/1.1 "))
             status = m_response.mid(9, 3).toInt();
@@ -80,8 +99,8 @@ private:
         const QByteArray answer = status == 200 && split > 0
                                       ? HTTPSendReceive::answerText(m_response.mid(split + 4))
                                       : QByteArray();
-        if (m_stats.recording) {
-            m_stats.latenciesMs.push_back(ms);
+        if (m_window.contains(m_startNs / 1000000)) {
+            m_stats.latenciesMs.push_back(double(endNs - m_startNs) / 1e6);
             if (status != 200)
                 ++m_stats.failures;
         }
@@ -92,9 +111,10 @@ private:
     QTcpSocket m_socket;
     QByteArray m_request;
     QByteArray m_response;
-    QElapsedTimer m_clock;
+    const Window &m_window;
     Stats &m_stats;
     Done m_done;
+    qint64 m_startNs;
     bool m_finished = false;
 };
 
@@ -102,8 +122,8 @@ private:
 class Game : public QObject
 {
 public:
-    Game(int number, quint16 port, int intervalMs, Stats &stats)
-        : m_number(number), m_port(port), m_stats(stats)
+    Game(int number, quint16 port, int intervalMs, const Window &window, Stats &stats)
+        : m_number(number), m_port(port), m_window(window), m_stats(stats)
     {
         m_timer.setInterval(intervalMs);
         connect(&m_timer, &QTimer::timeout, this, &Game::tick);
@@ -113,7 +133,7 @@ public:
     {
         new Request(m_port, "/Bridge/Connect.asp",
                     HTTPSendReceive::connectForm("BENCH: game " + QByteArray::number(m_number)),
-                    m_stats, [this, done](int status, const QByteArray &answer) {
+                    m_window, m_stats, [this, done](int status, const QByteArray &answer) {
                         m_key = answer;
                         done(status == 200 && !answer.isEmpty());
                     });
@@ -133,15 +153,18 @@ private:
 
     void tick()
     {
+        const bool measured = m_window.contains(m_window.clock.elapsed());
         if (m_busy) {
-            ++m_stats.skippedTicks;
+            if (measured)
+                ++m_stats.skippedTicks;
             return;
         }
         m_busy = true;
         const auto done = [this](int, const QByteArray &answer) {
             m_busy = false;
-            if (m_posted && answer != "Wait" && answer.contains("<ROOT><COMMAND")) {
-                ++m_stats.movesDelivered;
+            if (m_posted && answer.contains("<ROOT><COMMAND")) {
+                if (m_window.contains(m_window.clock.elapsed()))
+                    ++m_stats.movesDelivered;
                 m_posted = false;
                 m_hostToMove = !m_hostToMove;
                 m_thinking = 3;
@@ -155,19 +178,21 @@ private:
             ++m_turn;
             m_posted = true;
             new Request(m_port, "/Bridge/SendData.asp",
-                        HTTPSendReceive::sendDataForm(m_key, role(!m_hostToMove), command), m_stats,
-                        done);
+                        HTTPSendReceive::sendDataForm(m_key, role(!m_hostToMove), command),
+                        m_window, m_stats, done);
             return;
         }
         if (m_thinking > 0)
             --m_thinking;
         // The waiting side polls for its own role.
         new Request(m_port, "/Bridge/GetData.asp",
-                    HTTPSendReceive::getDataForm(m_key, role(!m_hostToMove)), m_stats, done);
+                    HTTPSendReceive::getDataForm(m_key, role(!m_hostToMove)), m_window, m_stats,
+                    done);
     }
 
     int m_number;
     quint16 m_port;
+    const Window &m_window;
     Stats &m_stats;
     QTimer m_timer;
     QByteArray m_key;
@@ -178,12 +203,86 @@ private:
     int m_turn = 0;
 };
 
-double percentile(std::vector<double> &sorted, double p)
+// A client thread: registers its share of the games, plays them from the
+// start time and stops at the end time.
+class Client : public QThread
+{
+public:
+    Client(int first, int count, quint16 port, int intervalMs, Window &window)
+        : m_first(first), m_count(count), m_port(port), m_intervalMs(intervalMs), m_window(window)
+    {
+    }
+
+    std::atomic<int> registered{0};
+    std::atomic<int> failed{0};
+    Stats stats;
+
+protected:
+    void run() override
+    {
+        std::vector<std::unique_ptr<Game>> games;
+        for (int i = 0; i < m_count; ++i)
+            games.push_back(
+                std::make_unique<Game>(m_first + i, m_port, m_intervalMs, m_window, stats));
+        // Register, 25 at a time, then play.
+        int next = 0;
+        std::function<void()> registerNext = [&] {
+            if (next >= m_count)
+                return;
+            games[size_t(next++)]->registerSession([&](bool ok) {
+                ok ? ++registered : ++failed;
+                if (registered + failed == m_count) {
+                    for (auto &game : games)
+                        game->play(int(QRandomGenerator::global()->bounded(m_intervalMs)));
+                }
+                registerNext();
+            });
+        };
+        for (int i = 0; i < std::min(25, m_count); ++i)
+            registerNext();
+        // Stop a little after the window closes, letting answers come in.
+        QTimer end;
+        end.setInterval(50);
+        QObject::connect(&end, &QTimer::timeout, [&] {
+            const qint64 to = m_window.toMs.load();
+            if (to >= 0 && m_window.clock.elapsed() > to) {
+                for (auto &game : games)
+                    game->stop();
+            }
+            if (to >= 0 && m_window.clock.elapsed() > to + 500)
+                quit();
+        });
+        end.start();
+        exec();
+    }
+
+private:
+    int m_first;
+    int m_count;
+    quint16 m_port;
+    int m_intervalMs;
+    Window &m_window;
+};
+
+// CPU seconds a process has used so far, from /proc (Linux); -1 elsewhere.
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    // utime and stime are fields 14 and 15 of the line, 12 and 13 after the name.
+    return (fields.at(11).toDouble() + fields.at(12).toDouble()) / 100.0;
+}
+
+double percentile(const std::vector<double> &sorted, double p)
 {
     if (sorted.empty())
         return 0;
-    const size_t index = std::min(sorted.size() - 1, size_t(p * double(sorted.size())));
-    return sorted[index];
+    return sorted[std::min(sorted.size() - 1, size_t(p * double(sorted.size())))];
 }
 
 } // namespace
@@ -194,6 +293,7 @@ int main(int argc, char **argv)
     int games = 1000;
     int rate = 6000;
     int seconds = 10;
+    int threads = 2;
     QString serverPath = QStringLiteral(HVD_BRIDGE_SERVER_PATH);
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
@@ -203,9 +303,12 @@ int main(int argc, char **argv)
             rate = std::max(1, args[i + 1].toInt());
         else if (args[i] == QLatin1String("--seconds"))
             seconds = std::max(1, args[i + 1].toInt());
+        else if (args[i] == QLatin1String("--threads"))
+            threads = std::max(1, args[i + 1].toInt());
         else if (args[i] == QLatin1String("--server"))
             serverPath = args[i + 1];
     }
+    threads = std::min(threads, games);
 
     QTemporaryDir dir;
     QProcess server;
@@ -225,68 +328,71 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    Stats stats;
-    std::vector<std::unique_ptr<Game>> all;
+    Window window;
+    window.clock.start();
     const int intervalMs = std::max(1, int(1000.0 * games / rate));
-    for (int i = 0; i < games; ++i)
-        all.push_back(std::make_unique<Game>(i, port, intervalMs, stats));
-
-    // Register every game, fifty at a time.
-    int registered = 0;
-    int failed = 0;
-    int next = 0;
-    std::function<void()> registerNext = [&] {
-        if (next >= games)
-            return;
-        Game *game = all[size_t(next++)].get();
-        game->registerSession([&](bool ok) {
-            ok ? ++registered : ++failed;
-            if (registered + failed == games)
-                app.exit(0);
-            registerNext();
-        });
-    };
-    for (int i = 0; i < std::min(50, games); ++i)
-        registerNext();
-    app.exec();
-    if (failed > 0) {
-        std::fprintf(stderr, "bench_bridge: %d registrations failed\n", failed);
-        return 1;
+    std::vector<std::unique_ptr<Client>> clients;
+    for (int t = 0; t < threads; ++t) {
+        const int first = games * t / threads;
+        const int count = games * (t + 1) / threads - first;
+        clients.push_back(std::make_unique<Client>(first, count, port, intervalMs, window));
+        clients.back()->start();
     }
 
-    // Play: a one-second warm-up, then the measured run.
-    for (auto &game : all)
-        game->play(int(QRandomGenerator::global()->bounded(intervalMs)));
-    QElapsedTimer measured;
-    QTimer::singleShot(1000, [&] {
-        stats.recording = true;
-        measured.start();
+    // Once every game is registered: a one-second warm-up, then the window.
+    double serverCpuAtStart = -1;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        int done = 0;
+        for (auto &client : clients)
+            done += client->registered + client->failed;
+        if (done < games)
+            return;
+        watch.stop();
+        const qint64 from = window.clock.elapsed() + 1000;
+        window.toMs = from + seconds * 1000;
+        window.fromMs = from;
+        QTimer::singleShot(1000, [&] { serverCpuAtStart = cpuSeconds(server.processId()); });
+        QTimer::singleShot(1000 + seconds * 1000, &app, &QCoreApplication::quit);
     });
-    QTimer::singleShot(1000 + seconds * 1000, [&] {
-        stats.recording = false;
-        const double elapsed = measured.nsecsElapsed() / 1e9;
-        for (auto &game : all)
-            game->stop();
-        std::vector<double> &lat = stats.latenciesMs;
-        const size_t count = lat.size();
-        std::sort(lat.begin(), lat.end());
-        std::printf("games: %d\n", games);
-        std::printf("offered rate: %d requests/s\n", rate);
-        std::printf("requests: %zu in %.1f s\n", count, elapsed);
-        std::printf("failed requests: %lld\n", static_cast<long long>(stats.failures));
-        std::printf("skipped ticks (request still out): %lld\n",
-                    static_cast<long long>(stats.skippedTicks));
-        std::printf("moves delivered: %lld\n", static_cast<long long>(stats.movesDelivered));
-        std::printf("median latency: %.2f ms\n", percentile(lat, 0.5));
-        std::printf("p99 latency: %.2f ms\n", percentile(lat, 0.99));
-        std::printf("max latency: %.2f ms\n", lat.empty() ? 0.0 : lat.back());
-        std::printf("bridge: %.0f requests/s, median %.2f ms, p99 %.2f ms with %d sessions\n",
-                    double(count) / elapsed, percentile(lat, 0.5), percentile(lat, 0.99), games);
-        // Let the last requests finish before the server goes.
-        QTimer::singleShot(500, &app, &QCoreApplication::quit);
-    });
+    watch.start();
     app.exec();
+    const double serverCpu = cpuSeconds(server.processId()) - serverCpuAtStart;
+    for (auto &client : clients)
+        client->wait();
     server.terminate();
     server.waitForFinished(5000);
+
+    Stats all;
+    int failedRegistrations = 0;
+    for (auto &client : clients) {
+        failedRegistrations += client->failed;
+        all.latenciesMs.insert(all.latenciesMs.end(), client->stats.latenciesMs.begin(),
+                               client->stats.latenciesMs.end());
+        all.failures += client->stats.failures;
+        all.skippedTicks += client->stats.skippedTicks;
+        all.movesDelivered += client->stats.movesDelivered;
+    }
+    std::vector<double> &lat = all.latenciesMs;
+    std::sort(lat.begin(), lat.end());
+    const double rps = double(lat.size()) / seconds;
+    std::printf("games: %d\n", games);
+    std::printf("client threads: %d\n", threads);
+    std::printf("offered rate: %d requests/s\n", rate);
+    std::printf("requests: %zu in %d s\n", lat.size(), seconds);
+    std::printf("failed registrations: %d\n", failedRegistrations);
+    std::printf("failed requests: %lld\n", static_cast<long long>(all.failures));
+    std::printf("skipped ticks (request still out): %lld\n",
+                static_cast<long long>(all.skippedTicks));
+    std::printf("moves delivered: %lld\n", static_cast<long long>(all.movesDelivered));
+    if (serverCpuAtStart >= 0 && !lat.empty())
+        std::printf("server CPU: %.0f%% of a core, %.0f us per request\n",
+                    100.0 * serverCpu / seconds, 1e6 * serverCpu / double(lat.size()));
+    std::printf("median latency: %.2f ms\n", percentile(lat, 0.5));
+    std::printf("p99 latency: %.2f ms\n", percentile(lat, 0.99));
+    std::printf("max latency: %.2f ms\n", lat.empty() ? 0.0 : lat.back());
+    std::printf("bridge: %.0f requests/s, median %.2f ms, p99 %.2f ms with %d sessions\n", rps,
+                percentile(lat, 0.5), percentile(lat, 0.99), games);
     return 0;
 }
