@@ -124,6 +124,13 @@ QString Messages::mapNameProblem(const QByteArray &mapFileName)
         return QStringLiteral("the name holds \"..\"");
     if (mapFileName.size() <= 4)
         return QStringLiteral("the name is too short for a map file name");
+    // Names that Windows takes for devices, whatever their extension.
+    const QByteArray stem = mapFileName.left(mapFileName.indexOf('.')).trimmed().toUpper();
+    static const QList<QByteArray> devices = {"CON", "PRN", "AUX", "NUL"};
+    if (devices.contains(stem) ||
+        (stem.size() == 4 && (stem.startsWith("COM") || stem.startsWith("LPT")) &&
+         stem.at(3) >= '1' && stem.at(3) <= '9'))
+        return QStringLiteral("the name is that of a device");
     return QString();
 }
 

@@ -83,6 +83,9 @@ private slots:
         QTest::newRow("control") << QByteArray("Cas\ttle.map") << false;
         QTest::newRow("line end") << QByteArray("Castle.map\r\nCLIENT: x") << false;
         QTest::newRow("wildcard") << QByteArray("*.map") << false;
+        QTest::newRow("device") << QByteArray("con.map") << false;
+        QTest::newRow("port device") << QByteArray("COM1.map") << false;
+        QTest::newRow("like a device") << QByteArray("Console.map") << true;
         QTest::newRow("extension only") << QByteArray(".map") << false;
         QTest::newRow("too long") << QByteArray(300, 'a') + ".map" << false;
     }
