@@ -82,6 +82,16 @@ void BridgeReply::onNetworkFinished()
         finish(false, QByteArray(), error.trimmed());
         return;
     }
+    if (status.isValid() && status.toInt() >= 300) {
+        // A moved bridge is a setting to fix, not a page to take as the answer.
+        finish(false, QByteArray(),
+               tr("The bridge server at %1 answered with HTTP status %2, sending the request "
+                  "to %3; set the bridge address to the new place.")
+                   .arg(address)
+                   .arg(status.toInt())
+                   .arg(m_reply->header(QNetworkRequest::LocationHeader).toUrl().toString()));
+        return;
+    }
     if (m_reply->error() != QNetworkReply::NoError) {
         finish(false, QByteArray(),
                tr("The bridge server at %1 could not be reached: %2")

@@ -256,6 +256,18 @@ private slots:
                      unknown.error.contains(QStringLiteral("NOSUCHKEY")),
                  qPrintable(unknown.error));
 
+        // A moved server: the redirect is reported, not followed or taken
+        // as the answer.
+        CaptureServer moved;
+        moved.response = "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/Bridge/GetData.asp"
+                         "\r\nContent-Length: 20\r\nConnection: close\r\n\r\n"
+                         "<body>Moved</body>\r\n";
+        bridgeBrowser()->setBaseUrl(moved.url());
+        const Outcome redirected = await(BridgeGetData("12", "Host"));
+        QVERIFY(!redirected.ok);
+        QVERIFY2(redirected.error.contains(QStringLiteral("302")), qPrintable(redirected.error));
+        QCOMPARE(moved.requests.size(), 1);
+
         // The server takes the request and never answers.
         CaptureServer silent;
         silent.silent = true;
