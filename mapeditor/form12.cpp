@@ -41,10 +41,12 @@ template <typename W> W *named(W *widget, const QString &designName, const QStri
 
 /// Captions keep the design's size: a platform font wider than the design's
 /// is made smaller until the caption fits (with room for the box beside it).
-void fitCaption(QLabel *label)
+void fitCaption(QLabel *label, int room = -1)
 {
+    if (room < 0)
+        room = label->width();
     QFont font = label->font();
-    while (QFontMetricsF(font).horizontalAdvance(label->text()) > label->width() - 3 &&
+    while (QFontMetricsF(font).horizontalAdvance(label->text()) > room - 3 &&
            font.pointSizeF() > 6.0)
         font.setPointSizeF(font.pointSizeF() - 0.5);
     label->setFont(font);
@@ -144,7 +146,8 @@ void Form12::buildControls()
     const QString mapCaption = QStringLiteral("Selected Map");
     auto *label3 = named(new QLabel(mapCaption, this), QStringLiteral("Label3"), mapCaption);
     label3->setGeometry(designRect(120, 8040, 1215, 255));
-    fitCaption(label3);
+    // The design lets the map name box overlap the end of its caption.
+    fitCaption(label3, twips(1200 - 120));
     m_text1 = named(new QLineEdit(this), QStringLiteral("Text1"), mapCaption);
     m_text1->setGeometry(designRect(1200, 8040, 2895, 285));
 
