@@ -6,6 +6,7 @@
 #include <httplib.h>
 
 #include <ctime>
+#include <functional>
 
 namespace {
 
@@ -46,6 +47,29 @@ void unknownSession(httplib::Response &res, const std::string &key)
     refuse(res, 404,
            "No open session has the Session ID \"" + key +
                "\"; it may have expired. Find the open sessions on /Bridge/Sessions.asp.");
+}
+
+/// Registers a page whose handler reads the form body itself. The library
+/// refuses a form-encoded body of more than 8 KiB before an ordinary handler
+/// sees it, and a start data message is about 13 KiB; the server's own
+/// payload limit still holds.
+void postForm(httplib::Server &server, const char *path,
+              std::function<void(const std::string &body, httplib::Response &res)> handler)
+{
+    server.Post(path, [handler](const httplib::Request &, httplib::Response &res,
+                                const httplib::ContentReader &reader) {
+        std::string body;
+        const bool read = reader([&body](const char *data, size_t length) {
+            body.append(data, length);
+            return true;
+        });
+        if (!read) {
+            if (res.status < 400)
+                res.status = 400;
+            return;
+        }
+        handler(body, res);
+    });
 }
 
 std::string utcTime(int64_t seconds)
@@ -96,20 +120,21 @@ std::string Pages::escaped(const std::string &text)
 
 void Pages::install(httplib::Server &server)
 {
-    server.Post("/Bridge/Connect.asp", [this](const httplib::Request &req, httplib::Response &res) {
-        const FormBody form = FormBody::parse(req.body);
-        if (!require(form, "SessionName", res))
-            return;
-        std::string error;
-        const std::string id = m_store.createSession(form.value("SessionName"), &error);
-        if (id.empty())
-            return refuse(res, 500, "The session could not be stored: " + error);
-        res.set_content(page(id), HtmlType);
-    });
+    postForm(server, "/Bridge/Connect.asp",
+             [this](const std::string &body, httplib::Response &res) {
+                 const FormBody form = FormBody::parse(body);
+                 if (!require(form, "SessionName", res))
+                     return;
+                 std::string error;
+                 const std::string id = m_store.createSession(form.value("SessionName"), &error);
+                 if (id.empty())
+                     return refuse(res, 500, "The session could not be stored: " + error);
+                 res.set_content(page(id), HtmlType);
+             });
 
-    server.Post(
-        "/Bridge/SendData.asp", [this](const httplib::Request &req, httplib::Response &res) {
-            const FormBody form = FormBody::parse(req.body);
+    postForm(
+        server, "/Bridge/SendData.asp", [this](const std::string &body, httplib::Response &res) {
+            const FormBody form = FormBody::parse(body);
             Store::Role role;
             if (!require(form, "SessionKey", res) || !require(form, "DataOwner", res) ||
                 !require(form, "SessionData", res) || !roleOf(form.value("DataOwner"), &role, res))
@@ -130,27 +155,28 @@ void Pages::install(httplib::Server &server)
             }
         });
 
-    server.Post("/Bridge/GetData.asp", [this](const httplib::Request &req, httplib::Response &res) {
-        const FormBody form = FormBody::parse(req.body);
-        Store::Role role;
-        if (!require(form, "SessionKey", res) || !require(form, "DataOwner", res) ||
-            !roleOf(form.value("DataOwner"), &role, res))
-            return;
-        const std::string key = form.value("SessionKey");
-        std::string data;
-        switch (m_store.take(key, role, &data)) {
-        case Store::Result::Ok:
-            // The text goes in as HTML: its "<br>" marks become line breaks.
-            return res.set_content(page(data), HtmlType);
-        case Store::Result::Empty:
-            return res.set_content(page("Wait"), HtmlType);
-        case Store::Result::UnknownSession:
-            return unknownSession(res, key);
-        case Store::Result::QueueFull:
-        case Store::Result::Failed:
-            return refuse(res, 500, "The waiting message could not be read.");
-        }
-    });
+    postForm(server, "/Bridge/GetData.asp",
+             [this](const std::string &body, httplib::Response &res) {
+                 const FormBody form = FormBody::parse(body);
+                 Store::Role role;
+                 if (!require(form, "SessionKey", res) || !require(form, "DataOwner", res) ||
+                     !roleOf(form.value("DataOwner"), &role, res))
+                     return;
+                 const std::string key = form.value("SessionKey");
+                 std::string data;
+                 switch (m_store.take(key, role, &data)) {
+                 case Store::Result::Ok:
+                     // The text goes in as HTML: its "<br>" marks become line breaks.
+                     return res.set_content(page(data), HtmlType);
+                 case Store::Result::Empty:
+                     return res.set_content(page("Wait"), HtmlType);
+                 case Store::Result::UnknownSession:
+                     return unknownSession(res, key);
+                 case Store::Result::QueueFull:
+                 case Store::Result::Failed:
+                     return refuse(res, 500, "The waiting message could not be read.");
+                 }
+             });
 
     const auto sessions = [this](const httplib::Request &, httplib::Response &res) {
         std::string rows;
