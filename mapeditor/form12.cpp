@@ -261,15 +261,21 @@ void Form12::on_Command47_clicked()
 
 void Form12::on_Command15_clicked()
 {
+    saveChanges();
+}
+
+bool Form12::saveChanges()
+{
     QList<QByteArray> flags;
     for (const QLineEdit *box : std::as_const(m_flagBoxes))
         flags.append(box->text().toLatin1());
     QString error;
     if (!m_document.save(m_folder, m_text1->text(), flags, &error)) {
         m_dialogs->message(this, programTitle(), error);
-        return;
+        return false;
     }
     m_dialogs->message(this, programTitle(), QStringLiteral("Saved."));
+    return true;
 }
 
 void Form12::on_Command2_clicked()
@@ -312,18 +318,25 @@ void Form12::on_Picture17_clicked()
 
 void Form12::closeEvent(QCloseEvent *event)
 {
-    unload();
+    if (!unload()) {
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 
-void Form12::unload()
+bool Form12::unload()
 {
     if (m_unloaded)
-        return;
-    m_unloaded = true;
+        return true;
+    // A save that the author asked for but that was refused (Base.map) or
+    // failed keeps the window open, so the changes are not lost.
     if (m_document.isChanged() &&
         m_dialogs->askYesNo(this, programTitle(),
-                            QStringLiteral("Do you want to save your changes before exiting?")))
-        on_Command15_clicked();
+                            QStringLiteral("Do you want to save your changes before exiting?")) &&
+        !saveChanges())
+        return false;
+    m_unloaded = true;
     m_frame6->hide();
+    return true;
 }

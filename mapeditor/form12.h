@@ -48,7 +48,9 @@ private:
     void buildControls();
     void centre();
     void setSwatch(QRgb colour);
-    void unload();
+    /// Asks to save a changed map; false when a wanted save did not happen.
+    bool unload();
+    bool saveChanges();
 
     void on_Command1_clicked();
     void on_Command47_clicked();

@@ -300,11 +300,12 @@ private slots:
         e.setName(QStringLiteral("BASE.MAP"));
         e.click("Command15");
         e.setName(QStringLiteral("base.Map"));
+        // Yes at closing: the save is refused, so the window stays with its changes.
         e.dialogs->answers = {true};
-        e.window->close();
+        QVERIFY(!e.window->close());
         QCOMPARE(e.dialogs->questions, QStringList{question});
         QCOMPARE(e.dialogs->messages, QStringList(3, MapFile::refusalText()));
-        QVERIFY(!e.window->isVisible());
+        QVERIFY(e.window->isVisible());
         QCOMPARE(e.files(), e.before);
     }
 
@@ -391,6 +392,15 @@ private slots:
         QVERIFY(e.dialogs->messages.last().startsWith(QLatin1String("Not Saved!")));
         QVERIFY(e.dialogs->messages.last().contains(QLatin1String("Dir.map")));
         QVERIFY(e.doc().isChanged());
+        QCOMPARE(e.files(), e.before);
+
+        // Closing with Yes while the save fails keeps the window and the
+        // changes; with No it closes.
+        e.dialogs->answers = {true};
+        QVERIFY(!e.window->close());
+        QVERIFY(e.doc().isChanged());
+        e.dialogs->answers = {false};
+        QVERIFY(e.window->close());
         QCOMPARE(e.files(), e.before);
     }
 };
