@@ -99,12 +99,13 @@ void HvdBridgeWindow::sendNextPost()
                                                          peerOwner(role()), m_outbox.head());
     connect(reply, &BridgeReply::answered, this, [this] {
         // The server's answer to a post is not read.
-        bridgeAnswered();
+        bridgeAnswered(Channel::Post);
         m_outbox.dequeue();
         sendNextPost();
     });
     connect(reply, &BridgeReply::failed, this, [this](const QString &error) {
-        showBridgeError("A message for the other player could not be posted; it is posted again "
+        showBridgeError(Channel::Post,
+                        "A message for the other player could not be posted; it is posted again "
                         "in a moment.",
                         error);
         PauseSeconds(PollSeconds, [this] { sendNextPost(); });
@@ -126,7 +127,8 @@ void HvdBridgeWindow::startSessionPolling()
 {
     startPolling([this](const QByteArray &answer) { return sessionAnswer(answer); },
                  [this](const QString &error) {
-                     showBridgeError("The bridge server could not be asked for the other player's "
+                     showBridgeError(Channel::Poll,
+                                     "The bridge server could not be asked for the other player's "
                                      "message; it is asked again in a moment.",
                                      error);
                      return true;
@@ -142,7 +144,7 @@ void HvdBridgeWindow::pollOnce()
     BridgeReply *reply =
         HTTPSendReceive::BridgeGetData(m_browser.data(), sessionKey(), ownOwner(role()));
     connect(reply, &BridgeReply::answered, this, [this](const QByteArray &answer) {
-        bridgeAnswered();
+        bridgeAnswered(Channel::Poll);
         // The pause follows every request, also the one that brought a message.
         PauseSeconds(PollSeconds, [this, answer] { pollAnswered(answer); });
     });
@@ -185,21 +187,23 @@ void HvdBridgeWindow::PauseSeconds(int seconds, std::function<void()> then)
     });
 }
 
-void HvdBridgeWindow::showBridgeError(const QByteArray &what, const QString &error)
+void HvdBridgeWindow::showBridgeError(Channel channel, const QByteArray &what, const QString &error)
 {
     // A server that stays away would otherwise fill the box every pause.
-    if (error == m_lastError)
+    QString &last = m_lastError[int(channel)];
+    if (error == last)
         return;
-    m_lastError = error;
+    last = error;
     outputBox()->append(what);
     outputBox()->append(GameFolder::fromDisplay(error));
 }
 
-void HvdBridgeWindow::bridgeAnswered()
+void HvdBridgeWindow::bridgeAnswered(Channel channel)
 {
-    if (m_lastError.isEmpty())
+    QString &last = m_lastError[int(channel)];
+    if (last.isEmpty())
         return;
-    m_lastError.clear();
+    last.clear();
     outputBox()->append("The bridge server answers again.");
 }
 

@@ -86,12 +86,14 @@ protected:
     /// Zero or less runs `then` at the next turn of the event loop.
     void PauseSeconds(int seconds, std::function<void()> then);
 
+    /// The two kinds of request that are tried again by themselves.
+    enum class Channel { Post, Poll };
     /// Shows a failure of a request that is tried again by itself, below
     /// what the output box holds: once while the server keeps failing the
     /// same way, and a line when it answers again.
-    void showBridgeError(const QByteArray &what, const QString &error);
+    void showBridgeError(Channel channel, const QByteArray &what, const QString &error);
     /// A request went through: ends a run of failures.
-    void bridgeAnswered();
+    void bridgeAnswered(Channel channel);
 
     /// Called when a poll has ended with a message that was used.
     virtual void pollDone() {}
@@ -120,7 +122,7 @@ private:
     bool m_posting = false;
     bool m_polling = false;
     bool m_closed = false;
-    QString m_lastError;
+    QString m_lastError[2]; // by Channel
     AnswerFunction m_answer;
     FailureFunction m_failure;
 };

@@ -122,8 +122,7 @@ void HvdClientHTTP::on_Command4_clicked()
     // Each click opens a new list window; the window follows the browser
     // object and closes with it.
     BridgeBrowser *sessions = createBrowser();
-    auto *view = new HvdSessionsView(sessions);
-    view->setObjectName(QStringLiteral("SessionsView"));
+    new HvdSessionsView(sessions);
     BridgeReply *reply = HTTPSendReceive::BridgeSessions(sessions);
     connect(reply, &BridgeReply::failed, this, [this](const QString &error) {
         dialogs().message(
