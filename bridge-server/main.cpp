@@ -6,7 +6,7 @@
 //
 // Defaults: port 8080, address 127.0.0.1 (give --host 0.0.0.0 to serve other
 // computers), database "HvdBridge.db" in the current folder, sessions expire
-// after 120 minutes without requests, 16 worker threads, 500 messages waiting
+// after 120 minutes without requests, 32 worker threads, 500 messages waiting
 // per role at most. --idle-seconds sets the expiry more finely (for tests). With --port 0 a free
 // port is chosen; the first line on standard output always says "Listening on ADDRESS:PORT".
 
@@ -38,7 +38,7 @@ struct Options
     int port = 8080;
     std::string db = "HvdBridge.db";
     int64_t idleSeconds = 120 * 60;
-    int threads = 16;
+    int threads = 32;
     int maxWaiting = 500;
 };
 

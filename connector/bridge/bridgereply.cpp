@@ -27,7 +27,6 @@ BridgeReply::BridgeReply(Page page, const QUrl &url, QNetworkReply *reply, int t
                          QObject *parent)
     : QObject(parent), m_page(page), m_url(url), m_reply(reply), m_timeoutMs(timeoutMs)
 {
-    m_reply->setParent(this);
     connect(m_reply, &QNetworkReply::finished, this, &BridgeReply::onNetworkFinished);
     if (m_timeoutMs > 0) {
         m_timer = new QTimer(this);
@@ -42,6 +41,7 @@ BridgeReply::~BridgeReply()
     if (m_reply) {
         m_reply->disconnect(this);
         m_reply->abort();
+        m_reply->deleteLater();
     }
 }
 

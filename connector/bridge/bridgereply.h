@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 
@@ -61,7 +62,9 @@ private:
 
     Page m_page;
     QUrl m_url;
-    QNetworkReply *m_reply = nullptr;
+    // Owned by the network manager, which may go first when the browser
+    // object is released.
+    QPointer<QNetworkReply> m_reply;
     QTimer *m_timer = nullptr;
     int m_timeoutMs = 0;
     bool m_finished = false;

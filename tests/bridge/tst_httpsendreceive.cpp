@@ -296,6 +296,17 @@ private slots:
         QTest::qWait(400);
         QCOMPARE(finished.count(), 0);
         QVERIFY(reply.isNull());
+
+        // A window's own browser object, deleted with the window at once.
+        auto *own = new BridgeBrowser;
+        own->setBaseUrl(silent.url());
+        QPointer<BridgeReply> ownReply = HTTPSendReceive::BridgeGetData(own, "12", "Client");
+        QSignalSpy ownFinished(ownReply.data(), &BridgeReply::finished);
+        QTRY_COMPARE(silent.requests.size(), 2);
+        delete own;
+        QVERIFY(ownReply.isNull());
+        QTest::qWait(100);
+        QCOMPARE(ownFinished.count(), 0);
     }
 };
 
