@@ -288,6 +288,9 @@ bool CreateRandomArmy(const GameFolder &folder, const QString &mapFileName, quin
     QString writeError;
     const QByteArray header =
         GameFolder::fromDisplay(mapFileName.chopped(qMin<qsizetype>(4, mapFileName.size())));
+    // A new file rather than the old one cut to nothing: some file systems
+    // flush a truncated file to disk at once, which costs milliseconds.
+    folder.removeFile(QStringLiteral("Random.arm"));
     if (!folder.writeBytes(QStringLiteral("Random.arm"), army.armyFile(header), &writeError)) {
         setError(error, QStringLiteral("Random army: %1").arg(writeError));
         return false;
