@@ -81,6 +81,20 @@ private slots:
         }
     }
 
+    void saysSoWhenItsPortIsTaken()
+    {
+        RecordedBoxes boxes;
+        TempGameFolder tmp;
+        QTcpServer other;
+        QVERIFY(other.listen(QHostAddress::Any));
+        HvdHostTCPIP host(GameFolder(tmp.path()), other.serverPort());
+        QCOMPARE(boxes.boxes().size(), 1);
+        QCOMPARE(boxes.boxes().at(0).title, QStringLiteral("TCP/IP Error"));
+        QVERIFY(boxes.boxes().at(0).text.startsWith(QLatin1String("tcpServer: ")));
+        QCOMPARE(boxes.boxes().at(0).icon, SessionDialogs::Icon::Exclamation);
+        QVERIFY(!output(&host)->text().contains("Waiting"));
+    }
+
     void choosesMapAndArmyAndSendsTheMap()
     {
         RecordedBoxes boxes;
