@@ -9,8 +9,8 @@ namespace {
 
 QString describe(const QFile &file, const QString &what)
 {
-    return QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(file.fileName()),
-                                          file.errorString());
+    return QStringLiteral("%1 %2: %3")
+        .arg(what, QDir::toNativeSeparators(file.fileName()), file.errorString());
 }
 
 void setError(QString *error, const QString &text)
@@ -26,9 +26,9 @@ GameFolder::GameFolder(const QString &root) : m_root(QDir(root).absolutePath()) 
 QString GameFolder::path(const QString &name) const
 {
     QString current = m_root;
-    const QStringList parts =
-        QString(name).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'),
-                                                                          Qt::SkipEmptyParts);
+    const QStringList parts = QString(name)
+                                  .replace(QLatin1Char('\\'), QLatin1Char('/'))
+                                  .split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         const QString exact = current + QLatin1Char('/') + part;
         if (part == QLatin1String(".") || part == QLatin1String("..") || QFileInfo::exists(exact)) {
@@ -37,9 +37,8 @@ QString GameFolder::path(const QString &name) const
         }
         // Another spelling of the same name may exist on a file system that
         // tells letter case apart; take the first such entry.
-        const QStringList entries =
-            QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                    QDir::NoDotAndDotDot, QDir::Name);
+        const QStringList entries = QDir(current).entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
         QString found = part;
         for (const QString &entry : entries) {
             if (entry.compare(part, Qt::CaseInsensitive) == 0) {

@@ -25,7 +25,8 @@ public:
     /// Writes GameLog.txt and Control.ini and starts the engine. On failure the
     /// error text names the file and the reason; later steps are skipped.
     static bool run(const GameFolder &folder, Role role, const QByteArray &mapFileName,
-                    bool fullScreen, QString *error, const QDateTime &now = QDateTime::currentDateTime());
+                    bool fullScreen, QString *error,
+                    const QDateTime &now = QDateTime::currentDateTime());
 
     /// Starts the engine of the game folder without waiting for it.
     static bool startEngine(const GameFolder &folder, QString *error);

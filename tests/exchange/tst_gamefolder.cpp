@@ -18,8 +18,10 @@ private slots:
         QVERIFY(folder.fileExists(QStringLiteral("HostGame.Sav")));
         QVERIFY(folder.writeValue(QStringLiteral("HOSTGAME.SAV"), "new"));
         // One file: the existing spelling was reused, no twin was created.
-        QCOMPARE(QDir(tmp.path()).entryList({QStringLiteral("*.sav")}, QDir::Files,
-                                            QDir::IgnoreCase).size(), 1);
+        QCOMPARE(QDir(tmp.path())
+                     .entryList({QStringLiteral("*.sav")}, QDir::Files, QDir::IgnoreCase)
+                     .size(),
+                 1);
         QCOMPARE(tmp.read(QStringLiteral("HostGame.sav")), QByteArray("new\r\n"));
         // Folder parts and backslash names too.
         QVERIFY(folder.writeValue(QStringLiteral("\\SEND\\aicommand.XML"), "cmd"));
