@@ -5,10 +5,12 @@
 #include "startsequence.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
 namespace {
 
@@ -117,6 +119,39 @@ void SessionWindow::addLine(const QString &objectName, int x1, int x2, int y)
     line->setFrameShadow(QFrame::Sunken);
     line->setAccessibleDescription(objectName);
     line->setGeometry(pixels(x1), pixels(y) - 1, pixels(x2 - x1), 2);
+}
+
+void SessionWindow::fitCaptions()
+{
+    constexpr qreal SmallestPointSize = 6.0;
+    const auto shrink = [](QWidget *widget, const auto &fits) {
+        QFont font = widget->font();
+        while (!fits(font) && font.pointSizeF() > SmallestPointSize)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        widget->setFont(font);
+    };
+    const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                          style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) + 2;
+    for (QLabel *label : findChildren<QLabel *>()) {
+        shrink(label, [label](const QFont &font) {
+            const QFontMetrics metrics(font);
+            if (!label->wordWrap())
+                return metrics.horizontalAdvance(label->text()) <= label->width() - 2;
+            const QRect needed = metrics.boundingRect(QRect(0, 0, label->width(), 10000),
+                                                      Qt::TextWordWrap, label->text());
+            return needed.height() <= label->height();
+        });
+    }
+    for (QCheckBox *box : findChildren<QCheckBox *>()) {
+        shrink(box, [box, indicator](const QFont &font) {
+            return QFontMetrics(font).horizontalAdvance(box->text()) <= box->width() - indicator;
+        });
+    }
+    for (QPushButton *button : findChildren<QPushButton *>()) {
+        shrink(button, [button](const QFont &font) {
+            return QFontMetrics(font).horizontalAdvance(button->text()) <= button->width() - 10;
+        });
+    }
 }
 
 void SessionWindow::place(QWidget *widget, int left, int top, int width, int height)

@@ -81,6 +81,11 @@ protected:
     /// A decorative line from (x1, y) to (x2, y), in twips.
     void addLine(const QString &objectName, int x1, int x2, int y);
 
+    /// Shrinks the font of every caption (labels, buttons, check boxes) that
+    /// the platform's font would cut at the design's size. Called once the
+    /// window has placed its controls.
+    void fitCaptions();
+
     /// Places a control in twips (left, top, width, height).
     static void place(QWidget *widget, int left, int top, int width, int height);
     /// Fixes the size of the window's client area, in twips.

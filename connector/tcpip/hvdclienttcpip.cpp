@@ -114,6 +114,8 @@ void HvdClientTCPIP::buildControls()
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 
+    fitCaptions();
+
     connect(m_connect, &QPushButton::clicked, this, &HvdClientTCPIP::on_Command3_clicked);
     connect(m_sendArmy, &QPushButton::clicked, this, &HvdClientTCPIP::on_Command2_clicked);
     connect(startButton(), &QPushButton::clicked, this, &HvdClientTCPIP::on_Command1_clicked);

@@ -129,6 +129,8 @@ void HvdHostTCPIP::buildControls()
     setTabOrder(startButton(), chatLine());
     setTabOrder(chatLine(), outputBox());
 
+    fitCaptions();
+
     connect(maps, &FileListBox::fileClicked, this, &HvdHostTCPIP::on_File1_Click);
     connect(m_sendSelections, &QPushButton::clicked, this, &HvdHostTCPIP::on_Command2_clicked);
     connect(startButton(), &QPushButton::clicked, this, &HvdHostTCPIP::on_Command1_clicked);
