@@ -60,6 +60,8 @@ HvdClientTCPIP::HvdClientTCPIP(const GameFolder &folder, QWidget *parent)
 HvdClientTCPIP::~HvdClientTCPIP()
 {
     unload();
+    // The output box goes before the session does.
+    m_session->setOutputBox(nullptr);
 }
 
 bool HvdClientTCPIP::isConnected() const

@@ -77,6 +77,8 @@ HvdHostTCPIP::HvdHostTCPIP(const GameFolder &folder, quint16 port, QWidget *pare
 HvdHostTCPIP::~HvdHostTCPIP()
 {
     unload();
+    // The output box goes before the session does.
+    m_session->setOutputBox(nullptr);
 }
 
 bool HvdHostTCPIP::hasClient() const
