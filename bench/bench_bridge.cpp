@@ -392,6 +392,8 @@ int main(int argc, char **argv)
         std::printf("server CPU: %.0f%% of a core, %.0f us per request\n",
                     100.0 * serverCpu / seconds, 1e6 * serverCpu / double(lat.size()));
     std::printf("median latency: %.2f ms\n", percentile(lat, 0.5));
+    std::printf("p90 latency: %.2f ms\n", percentile(lat, 0.90));
+    std::printf("p95 latency: %.2f ms\n", percentile(lat, 0.95));
     std::printf("p99 latency: %.2f ms\n", percentile(lat, 0.99));
     std::printf("max latency: %.2f ms\n", lat.empty() ? 0.0 : lat.back());
     std::printf("bridge: %.0f requests/s, median %.2f ms, p99 %.2f ms with %d sessions\n", rps,

@@ -129,6 +129,9 @@ int main(int argc, char **argv)
     // One request per connection: a connector polls every few seconds, and a
     // connection kept open between polls would hold a worker thread idle.
     server.set_keep_alive_max_count(1);
+    // Headers and body go out in two writes; without this the body could
+    // wait for the acknowledgement of the headers.
+    server.set_tcp_nodelay(true);
     server.set_read_timeout(5, 0);
     server.set_write_timeout(5, 0);
     server.set_payload_max_length(Pages::MaxBodyBytes);
@@ -167,9 +170,13 @@ int main(int argc, char **argv)
     bool stopping = false;
     std::thread sweeper([&] {
         std::unique_lock<std::mutex> lock(mutex);
-        while (!wake.wait_for(lock, std::chrono::seconds(30), [&] { return stopping; })) {
+        // Checkpoint every second, expire and save request times every 30.
+        for (int round = 1; !wake.wait_for(lock, std::chrono::seconds(1), [&] { return stopping; });
+             ++round) {
             lock.unlock();
-            store.sweep();
+            store.checkpoint();
+            if (round % 30 == 0)
+                store.sweep();
             lock.lock();
         }
     });

@@ -60,6 +60,9 @@ void Store::close()
          {m_insertSession, m_insertMessage, m_oldestMessage, m_deleteMessage, m_updateSeen,
           m_deleteSession, m_deleteSessionMessages})
         sqlite3_finalize(statement);
+    if (m_checkpointDb)
+        sqlite3_close(m_checkpointDb);
+    m_checkpointDb = nullptr;
     if (m_db)
         sqlite3_close(m_db);
     m_db = nullptr;
@@ -99,9 +102,14 @@ bool Store::open(const std::string &path, std::string *error)
         return false;
     }
     sqlite3_busy_timeout(m_db, 5000);
+    m_path = path;
     // WAL with NORMAL sync: a committed message survives a crash of the
     // server process; only a power loss may cost the last moments.
+    // The log is copied into the database by checkpoint(), not by the
+    // request that happens to fill it.
     if (!exec("PRAGMA journal_mode=WAL", error) || !exec("PRAGMA synchronous=NORMAL", error) ||
+        !exec("PRAGMA wal_autocheckpoint=0", error) ||
+        !exec("PRAGMA journal_size_limit=33554432", error) ||
         !exec("CREATE TABLE IF NOT EXISTS sessions ("
               " id TEXT PRIMARY KEY, name BLOB NOT NULL,"
               " created INTEGER NOT NULL, last_seen INTEGER NOT NULL)",
@@ -151,6 +159,22 @@ bool Store::open(const std::string &path, std::string *error)
     }
     sqlite3_finalize(counts);
     return true;
+}
+
+void Store::checkpoint()
+{
+    if (!m_checkpointDb) {
+        if (sqlite3_open(m_path.c_str(), &m_checkpointDb) != SQLITE_OK) {
+            sqlite3_close(m_checkpointDb);
+            m_checkpointDb = nullptr;
+            return;
+        }
+        sqlite3_busy_timeout(m_checkpointDb, 1000);
+        // A fresh connection learns the journal mode only from a first read.
+        sqlite3_exec(m_checkpointDb, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    }
+    // PASSIVE: copies what it can without holding up readers or writers.
+    sqlite3_wal_checkpoint_v2(m_checkpointDb, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
 std::string Store::newSessionId()

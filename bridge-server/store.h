@@ -55,6 +55,11 @@ public:
     /// Drops sessions idle longer than the limit (with their messages) and
     /// writes the last-request times kept in memory. Returns how many expired.
     int sweep();
+    /// Copies what the write-ahead log holds into the database file, on a
+    /// connection of its own, so that requests never wait for the disk's
+    /// flushes (they only append to the log). Called by one background thread.
+    void checkpoint();
+
     /// Seconds since the epoch.
     int64_t now() const;
 
@@ -85,6 +90,8 @@ private:
 
     std::mutex m_mutex;
     sqlite3 *m_db = nullptr;
+    sqlite3 *m_checkpointDb = nullptr;
+    std::string m_path;
     sqlite3_stmt *m_insertSession = nullptr;
     sqlite3_stmt *m_insertMessage = nullptr;
     sqlite3_stmt *m_oldestMessage = nullptr;
