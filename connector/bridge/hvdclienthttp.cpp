@@ -96,6 +96,9 @@ void HvdClientHTTP::buildControls()
     // The chat line lies over the top line of the output box.
     chatLine()->raise();
 
+    // Captions that the platform font would cut are set smaller.
+    fitCaptions();
+
     connect(m_id, &QLineEdit::textChanged, this, &HvdClientHTTP::on_MyPort_changed);
     connect(m_find, &QPushButton::clicked, this, &HvdClientHTTP::on_Command4_clicked);
     connect(m_getMap, &QPushButton::clicked, this, &HvdClientHTTP::on_Command3_clicked);

@@ -96,6 +96,9 @@ void HvdHostHTTP::buildControls()
     // The chat line lies over the top line of the output box.
     chatLine()->raise();
 
+    // Captions that the platform font would cut are set smaller.
+    fitCaptions();
+
     connect(m_maps, &FileListBox::fileClicked, this, &HvdHostHTTP::on_File1_clicked);
     connect(m_send, &QPushButton::clicked, this, &HvdHostHTTP::on_Command2_clicked);
     connect(startButton(), &QPushButton::clicked, this, &HvdHostHTTP::on_Command1_clicked);
