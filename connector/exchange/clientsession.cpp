@@ -121,57 +121,20 @@ bool ClientSession::sendArmy(const QString &armyFile, QString *error)
     return true;
 }
 
-void ClientSession::received(const QByteArray &arrived)
+Reassembly &ClientSession::awaited()
 {
-    if (isBridge()) {
-        answer(arrived);
-        return;
-    }
-    // Text that followed a completed message in the same arrival is taken
-    // as an arrival of its own.
-    QByteArray next = arrived;
-    while (!next.isEmpty())
-        next = receiveOne(next);
+    return m_startData;
 }
 
-QByteArray ClientSession::receiveOne(const QByteArray &arrived)
+QByteArray ClientSession::awaitedDescription() const
 {
-    QByteArray text = arrived;
-    // A command goes to the engine at once, whether or not the game runs.
-    if (Messages::isCommand(text))
-        text = handOverCommand(text);
-    if (gameRunning()) {
-        appendOutput(text);
-        return QByteArray();
-    }
+    return "start data from the host";
+}
+
+void ClientSession::beforeReassembly(const QByteArray &text)
+{
     if (Messages::hasMap(text))
         takeMap(text);
-    QByteArray before;
-    QByteArray after;
-    switch (m_startData.take(text, &before, &after)) {
-    case Reassembly::Step::None:
-    case Reassembly::Step::Started:
-    case Reassembly::Step::Grew:
-        appendOutput(text);
-        break;
-    case Reassembly::Step::Completed:
-        complete();
-        // Text that came joined in front of the start data message (a chat line).
-        if (!before.isEmpty())
-            appendOutput(before);
-        break;
-    case Reassembly::Step::AlreadyComplete:
-        // Every arrival before the game starts writes the game files again.
-        complete();
-        break;
-    case Reassembly::Step::Overflowed:
-        appendOutput("The start data from the host was larger than " +
-                     QByteArray::number(m_startData.limit()) + " characters and was dropped.");
-        break;
-    case Reassembly::Step::Dropped:
-        break;
-    }
-    return after;
 }
 
 Session::Poll ClientSession::answer(const QByteArray &answer)
@@ -191,8 +154,7 @@ Session::Poll ClientSession::answer(const QByteArray &answer)
     if (gameRunning() || !Messages::hasStartData(answer))
         return Poll::KeepPolling;
     if (!m_startData.takeWhole(Messages::startDataPayload(answer))) {
-        appendOutput("The start data from the host was larger than " +
-                     QByteArray::number(m_startData.limit()) + " characters and was dropped.");
+        reportOversized();
         return Poll::KeepPolling;
     }
     complete();

@@ -67,12 +67,10 @@ public:
     /// button stays enabled and the error text says why.
     bool sendArmy(const QString &armyFile, QString *error = nullptr);
 
-    /// TCP/IP: the client receive steps for one arrival.
-    void received(const QByteArray &arrived) override;
     /// Bridge: the client's steps for one answer of the poll after the army
     /// was sent and during the game. Done once the start data has been used
     /// (before the game) or a command has been handed over (during it).
-    Poll answer(const QByteArray &answer);
+    Poll answer(const QByteArray &answer) override;
 
     QByteArray mapFileNameForStart() const override { return m_mapName; }
 
@@ -94,10 +92,11 @@ signals:
     void completed();
 
 private:
-    /// The receive steps for one arrival; returns text left for the next run.
-    QByteArray receiveOne(const QByteArray &arrived);
+    Reassembly &awaited() override;
+    QByteArray awaitedDescription() const override;
+    void beforeReassembly(const QByteArray &text) override;
     bool takeMap(const QByteArray &text);
-    void complete();
+    void complete() override;
     void setConnectEnabled(bool enabled);
 
     Reassembly m_startData;

@@ -77,57 +77,14 @@ bool HostSession::sendMap(const QString &mapFile)
     return true;
 }
 
-void HostSession::received(const QByteArray &arrived)
+Reassembly &HostSession::awaited()
 {
-    if (isBridge()) {
-        answer(arrived);
-        return;
-    }
-    // Text that followed a completed message in the same arrival is taken
-    // as an arrival of its own.
-    QByteArray next = arrived;
-    while (!next.isEmpty())
-        next = receiveOne(next);
+    return m_army;
 }
 
-QByteArray HostSession::receiveOne(const QByteArray &arrived)
+QByteArray HostSession::awaitedDescription() const
 {
-    QByteArray text = arrived;
-    // A command goes to the engine at once, whether or not the game runs; the
-    // converted command stands in for the arrived text from here on.
-    if (Messages::isCommand(text))
-        text = handOverCommand(text);
-    if (gameRunning()) {
-        appendOutput(text);
-        return QByteArray();
-    }
-    QByteArray before;
-    QByteArray after;
-    switch (m_army.take(text, &before, &after)) {
-    case Reassembly::Step::None:
-    case Reassembly::Step::Started:
-    case Reassembly::Step::Grew:
-        appendOutput(text);
-        break;
-    case Reassembly::Step::Completed:
-        complete();
-        // Text that came joined in front of the army message (a chat line).
-        if (!before.isEmpty())
-            appendOutput(before);
-        break;
-    case Reassembly::Step::AlreadyComplete:
-        // Once the army is complete, every arrival before the game starts
-        // runs the completion step again, which sends the start data again.
-        complete();
-        break;
-    case Reassembly::Step::Overflowed:
-        appendOutput("The army data from the client was larger than " +
-                     QByteArray::number(m_army.limit()) + " characters and was dropped.");
-        break;
-    case Reassembly::Step::Dropped:
-        break;
-    }
-    return after;
+    return "army data from the client";
 }
 
 Session::Poll HostSession::answer(const QByteArray &answer)
@@ -145,8 +102,7 @@ Session::Poll HostSession::answer(const QByteArray &answer)
     if (gameRunning() || !Messages::hasArmy(answer))
         return Poll::KeepPolling;
     if (!m_army.takeWhole(Messages::armyPayload(answer))) {
-        appendOutput("The army data from the client was larger than " +
-                     QByteArray::number(m_army.limit()) + " characters and was dropped.");
+        reportOversized();
         return Poll::KeepPolling;
     }
     complete();

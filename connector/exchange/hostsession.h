@@ -60,12 +60,10 @@ public:
     /// output box says so; returns false then.
     bool sendMap(const QString &mapFile);
 
-    /// TCP/IP: the host receive steps for one arrival.
-    void received(const QByteArray &arrived) override;
     /// Bridge: the host's steps for one poll answer ("Wait", a command, the
     /// army message, or anything else). Done once the army message has been
     /// used (before the game) or a command has been handed over (during it).
-    Poll answer(const QByteArray &answer);
+    Poll answer(const QByteArray &answer) override;
 
     QByteArray mapFileNameForStart() const override;
 
@@ -82,9 +80,9 @@ signals:
     void completed();
 
 private:
-    /// The receive steps for one arrival; returns text left for the next run.
-    QByteArray receiveOne(const QByteArray &arrived);
-    void complete();
+    Reassembly &awaited() override;
+    QByteArray awaitedDescription() const override;
+    void complete() override;
 
     Reassembly m_army;
     SelectionProvider m_provider;

@@ -4,6 +4,7 @@
 #include "commandrelay.h"
 #include "messages.h"
 #include "outputbox.h"
+#include "reassembly.h"
 
 Session::Session(const GameFolder &folder, Role role, Transport transport, QObject *parent)
     : QObject(parent), m_folder(folder), m_role(role), m_transport(transport),
@@ -113,4 +114,65 @@ QByteArray Session::handOverCommand(const QByteArray &arrived)
     }
     // The relay converts it on the host and writes "RECEIVED:".
     return m_relay->handOver(command);
+}
+
+void Session::received(const QByteArray &arrived)
+{
+    if (isBridge()) {
+        answer(arrived);
+        return;
+    }
+    // Text that followed a completed message in the same arrival is taken
+    // as an arrival of its own.
+    QByteArray next = arrived;
+    while (!next.isEmpty())
+        next = receiveOne(next);
+}
+
+QByteArray Session::receiveOne(const QByteArray &arrived)
+{
+    QByteArray text = arrived;
+    // A command goes to the engine at once, whether or not the game runs; on
+    // the host the converted command stands in for the arrived text from here on.
+    if (Messages::isCommand(text))
+        text = handOverCommand(text);
+    if (gameRunning()) {
+        appendOutput(text);
+        return QByteArray();
+    }
+    beforeReassembly(text);
+    Reassembly &message = awaited();
+    QByteArray before;
+    QByteArray after;
+    switch (message.take(text, &before, &after)) {
+    case Reassembly::Step::None:
+    case Reassembly::Step::Started:
+    case Reassembly::Step::Grew:
+        appendOutput(text);
+        break;
+    case Reassembly::Step::Completed:
+        complete();
+        // Text that came joined in front of the message (a chat line).
+        if (!before.isEmpty())
+            appendOutput(before);
+        break;
+    case Reassembly::Step::AlreadyComplete:
+        // Once the message is complete, every arrival before the game starts
+        // runs the completion step again (the host sends the start data again).
+        complete();
+        break;
+    case Reassembly::Step::Overflowed:
+        reportOversized();
+        break;
+    case Reassembly::Step::Dropped:
+        break;
+    }
+    return after;
+}
+
+void Session::reportOversized()
+{
+    Reassembly &message = awaited();
+    appendOutput("The " + awaitedDescription() + " was larger than " +
+                 QByteArray::number(message.limit()) + " characters and was dropped.");
 }

@@ -9,6 +9,7 @@
 
 class CommandRelay;
 class OutputBox;
+class Reassembly;
 
 /// What the host and client protocol objects share: the transport (a send
 /// function), the output box writes, the chat line, the game-running flag with
@@ -72,8 +73,12 @@ public:
     /// the client's received map name.
     virtual QByteArray mapFileNameForStart() const = 0;
 
-    /// TCP/IP: one data arrival, everything the socket had waiting.
-    virtual void received(const QByteArray &arrived) = 0;
+    /// TCP/IP: one data arrival, everything the socket had waiting. Through
+    /// the bridge the arrival is a poll answer and goes to answer().
+    void received(const QByteArray &arrived);
+    /// Bridge: the role's steps for one poll answer ("Wait", a command, the
+    /// awaited message); says whether the poll is over.
+    virtual Poll answer(const QByteArray &answer) = 0;
 
 signals:
     /// A button's or the chat line's enabled state, or the game-running flag,
@@ -96,7 +101,24 @@ protected:
     /// a bridge command could not be read.
     QByteArray handOverCommand(const QByteArray &arrived);
 
+    /// The large message that the role waits for (the client's army on the
+    /// host, the start data on the client), and how the player hears of it.
+    virtual Reassembly &awaited() = 0;
+    virtual QByteArray awaitedDescription() const = 0;
+    /// A pre-game arrival before it reaches the reassembly (the client takes
+    /// the map message here).
+    virtual void beforeReassembly(const QByteArray &text) { Q_UNUSED(text) }
+    /// The role's completion step.
+    virtual void complete() = 0;
+    /// Tells the player that the awaited message passed its size limit.
+    void reportOversized();
+
 private:
+    /// The receive steps for one message's worth of an arrival; returns the
+    /// text that followed a completed message, to be taken as an arrival of
+    /// its own.
+    QByteArray receiveOne(const QByteArray &arrived);
+
     GameFolder m_folder;
     Role m_role;
     Transport m_transport;
