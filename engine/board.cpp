@@ -23,17 +23,20 @@ bool isBlank(const QByteArray &cell)
     return code.isEmpty() || code == "000";
 }
 
-/// The cell of the overlaid board: a flag before anything else, then any
-/// other code, then empty; the first grid wins a tie.
-QByteArray overlay(const QByteArray &first, const QByteArray &second)
+/// The code shown on a cell of the overlaid board where no flag stands: any
+/// code other than a flag before empty; the first grid wins a tie.
+QByteArray ground(const QByteArray &first, const QByteArray &second)
 {
-    if (Board::isFlag(first))
+    if (!Board::isFlag(first) && !isBlank(first))
         return first;
-    if (Board::isFlag(second))
+    if (!Board::isFlag(second) && !isBlank(second))
         return second;
-    if (!isBlank(first))
-        return first;
-    return second;
+    return EmptyCell;
+}
+
+char otherSide(char side)
+{
+    return side == 'B' ? 'R' : 'B';
 }
 
 bool step(char direction, int *row, int *column)
@@ -58,7 +61,10 @@ bool step(char direction, int *row, int *column)
 
 } // namespace
 
-Board::Board() : m_cells(Size * Size, EmptyCell), m_ids(Size * Size, 0) {}
+Board::Board()
+    : m_ground(Size * Size, EmptyCell), m_ownIds(Size * Size, 0), m_opponentIds(Size * Size, 0)
+{
+}
 
 bool Board::fromSave(const QList<QByteArray> &lines, bool host, Board *board, QString *error)
 {
@@ -82,50 +88,66 @@ bool Board::fromSave(const QList<QByteArray> &lines, bool host, Board *board, QS
 
     Board result;
     result.m_mapName = lines.first().trimmed();
+    result.m_host = host;
     for (int row = 0; row < Size; ++row) {
         const QVector<QByteArray> own = cellsOf(rows.at(row));
         const QVector<QByteArray> opponent = cellsOf(rows.at(Size + row));
         for (int column = 0; column < Size; ++column) {
-            // The host's army is the own grid on the host and the opponent's
-            // grid on the client; giving it the tie on both keeps the views
-            // each other's half-turn.
-            result.m_cells[index(row, column)] = host ? overlay(own[column], opponent[column])
-                                                      : overlay(opponent[column], own[column]);
-        }
-    }
-    for (int row = 0; row < Size; ++row) {
-        for (int column = 0; column < Size; ++column) {
-            if (!isFlag(result.m_cells.at(index(row, column))))
-                continue;
-            result.m_positions.append(Position{row, column});
-            result.m_ids[index(row, column)] = FirstObjectId + result.m_positions.size() - 1;
+            // Every flag counts, as the connector counts every side letter;
+            // within a cell the own one comes first, which is the other
+            // player's second, so the two numberings stay each other's reverse.
+            const bool ownFlag = isFlag(own[column]);
+            const bool opponentFlag = isFlag(opponent[column]);
+            if (ownFlag)
+                result.addFlag(row, column, own[column]);
+            if (opponentFlag)
+                result.addFlag(row, column, opponent[column]);
+            // A code under a flag is not kept, as a flag moving onto a code
+            // replaces it.
+            if (!ownFlag && !opponentFlag)
+                result.m_ground[index(row, column)] = host ? ground(own[column], opponent[column])
+                                                           : ground(opponent[column], own[column]);
         }
     }
     *board = result;
     return true;
 }
 
+void Board::addFlag(int row, int column, const QByteArray &code)
+{
+    m_flags.append(Flag{code, row, column});
+    idsOf(code.at(0))[index(row, column)] = FirstObjectId + int(m_flags.size()) - 1;
+}
+
 QByteArray Board::cell(int row, int column) const
 {
     if (row < 0 || row >= Size || column < 0 || column >= Size)
         return QByteArray();
-    return m_cells.at(index(row, column));
+    const int at = index(row, column);
+    // The host's army is the own one on the host and the opponent's on the
+    // client; showing it first keeps the dumps each other's half-turn.
+    const char first = m_host ? 'B' : 'R';
+    for (const char side : {first, otherSide(first)}) {
+        if (const int id = idsOf(side).at(at))
+            return m_flags.at(id - FirstObjectId).code;
+    }
+    return m_ground.at(at);
 }
 
-int Board::flagAt(int row, int column) const
+int Board::flagAt(int row, int column, char side) const
 {
-    if (row < 0 || row >= Size || column < 0 || column >= Size)
+    if (row < 0 || row >= Size || column < 0 || column >= Size || (side != 'B' && side != 'R'))
         return 0;
-    return m_ids.at(index(row, column));
+    return idsOf(side).at(index(row, column));
 }
 
 bool Board::findFlag(int flagId, int *row, int *column) const
 {
     const int slot = flagId - FirstObjectId;
-    if (slot < 0 || slot >= m_positions.size() || m_positions.at(slot).row < 0)
+    if (slot < 0 || slot >= m_flags.size() || m_flags.at(slot).row < 0)
         return false;
-    *row = m_positions.at(slot).row;
-    *column = m_positions.at(slot).column;
+    *row = m_flags.at(slot).row;
+    *column = m_flags.at(slot).column;
     return true;
 }
 
@@ -135,27 +157,28 @@ char Board::sideOf(int flagId) const
     int column = 0;
     if (!findFlag(flagId, &row, &column))
         return 0;
-    return m_cells.at(index(row, column)).at(0);
+    return m_flags.at(flagId - FirstObjectId).code.at(0);
 }
 
 Board::MoveResult Board::check(const Move &move, char side) const
 {
     const int slot = move.flagId - FirstObjectId;
-    if (slot < 0 || slot >= m_positions.size())
+    if (slot < 0 || slot >= m_flags.size())
         return MoveResult::UnknownFlag;
     int row = 0;
     int column = 0;
     if (!findFlag(move.flagId, &row, &column))
         return MoveResult::TakenFlag;
-    if (m_cells.at(index(row, column)).at(0) != side)
+    if (sideOf(move.flagId) != side)
         return MoveResult::WrongSide;
     if (!step(move.direction, &row, &column))
         return MoveResult::BadDirection;
     if (row < 0 || row >= Size || column < 0 || column >= Size)
         return MoveResult::OffBoard;
-    const QByteArray &target = m_cells.at(index(row, column));
-    if (isFlag(target))
-        return target.at(0) == side ? MoveResult::BlockedBySide : MoveResult::Captured;
+    if (idsOf(side).at(index(row, column)))
+        return MoveResult::BlockedBySide;
+    if (idsOf(otherSide(side)).at(index(row, column)))
+        return MoveResult::Captured;
     return MoveResult::Moved;
 }
 
@@ -164,26 +187,27 @@ Board::MoveResult Board::apply(const Move &move, char side)
     const MoveResult result = check(move, side);
     if (result != MoveResult::Moved && result != MoveResult::Captured)
         return result;
-    int row = 0;
-    int column = 0;
-    findFlag(move.flagId, &row, &column);
-    const int from = index(row, column);
-    step(move.direction, &row, &column);
-    const int to = index(row, column);
-    if (result == MoveResult::Captured)
-        m_positions[m_ids.at(to) - FirstObjectId].row = -1;
-    m_cells[to] = m_cells.at(from);
-    m_ids[to] = move.flagId;
-    m_cells[from] = EmptyCell;
-    m_ids[from] = 0;
-    m_positions[move.flagId - FirstObjectId] = Position{row, column};
+    Flag &flag = m_flags[move.flagId - FirstObjectId];
+    const int from = index(flag.row, flag.column);
+    step(move.direction, &flag.row, &flag.column);
+    const int to = index(flag.row, flag.column);
+    QVector<int> &taken = idsOf(otherSide(side));
+    if (result == MoveResult::Captured) {
+        m_flags[taken.at(to) - FirstObjectId].row = -1;
+        taken[to] = 0;
+    }
+    idsOf(side)[from] = 0;
+    idsOf(side)[to] = move.flagId;
+    // The flag replaces whatever code it moves onto; it leaves an empty cell
+    // behind, or the other side's flag that shared its cell.
+    m_ground[to] = EmptyCell;
     return result;
 }
 
 QList<Board::Move> Board::legalMoves(char side) const
 {
     QList<Move> moves;
-    for (int slot = 0; slot < m_positions.size(); ++slot) {
+    for (int slot = 0; slot < m_flags.size(); ++slot) {
         for (const char direction : {'N', 'E', 'S', 'W'}) {
             const Move move{FirstObjectId + slot, direction};
             const MoveResult result = check(move, side);
@@ -199,7 +223,7 @@ QByteArray Board::dump(const QByteArray &roleLine) const
     QByteArray text = roleLine + "\r\n";
     for (int row = 0; row < Size; ++row) {
         for (int column = 0; column < Size; ++column)
-            text += m_cells.at(index(row, column));
+            text += cell(row, column);
         text += "\r\n";
     }
     return text;

@@ -7,10 +7,14 @@
 
 /// The engine's board: the two 40 by 40 grids of a save file (the own army
 /// marked B, the opponent's half-turned army marked R) overlaid into one, as
-/// seen from the own side. Every flag gets an object number from 5001 upward
-/// in reading order (row by row from the top, left to right) when the board is
-/// built, and keeps it while it moves; since the other player's board is this
-/// one half-turned, its numbering is this numbering reversed.
+/// seen from the own side. Every flag of the save file is kept, even where
+/// both armies claim one cell: such a cell holds one flag of each side until
+/// one of them moves away. Flags get object numbers from 5001 upward in reading
+/// order (row by row from the top, left to right) when the board is built, the
+/// own flag before the opponent's within one cell, and keep them while they
+/// move. The other player's board is this one half-turned with the sides
+/// exchanged, so its numbering is this numbering reversed, and the number of
+/// flags is the count of side letters in the save file.
 class Board
 {
 public:
@@ -46,18 +50,22 @@ public:
 
     /// Builds the board from the lines of a save file (line 1 the map name,
     /// then 40 rows of the own army and 40 rows of the opponent's army; blank
-    /// lines are skipped). Where both grids hold something on one cell, the
-    /// host's army wins in both players' views, so the two boards stay each
-    /// other's half-turn. False and an error text for a malformed save.
+    /// lines are skipped). `host` tells which army is the host's: where both
+    /// grids hold something other than a flag on one cell, and where a cell
+    /// shows one of two flags, the host's army comes first in both players'
+    /// views, so the two boards stay each other's half-turn. False and an
+    /// error text for a malformed save.
     static bool fromSave(const QList<QByteArray> &lines, bool host, Board *board, QString *error);
 
     QByteArray mapName() const { return m_mapName; }
-    /// The four characters of a cell ("000 ", "B03 ", "R12 ", ...).
+    /// The four characters shown for a cell ("000 ", "B03 ", "R12 ", ...); of
+    /// two flags on one cell, the host's.
     QByteArray cell(int row, int column) const;
-    /// The object number of the flag on a cell, 0 when none.
-    int flagAt(int row, int column) const;
+    /// The object number of the side's flag ('B' own, 'R' opponent) on a
+    /// cell, 0 when none.
+    int flagAt(int row, int column, char side) const;
     /// How many flags were on the board when it was built.
-    int objectCount() const { return m_positions.size(); }
+    int objectCount() const { return m_flags.size(); }
     /// True while the flag is on the board; row and column are set then.
     bool findFlag(int flagId, int *row, int *column) const;
     /// 'B' (own) or 'R' (opponent) for a flag on the board, 0 otherwise.
@@ -66,14 +74,16 @@ public:
     /// The result of the move without making it.
     MoveResult check(const Move &move, char side) const;
     /// Moves a flag of the given side ('B' own, 'R' opponent) one cell; a flag
-    /// of the other side on the target is taken off. Nothing changes unless
+    /// of the other side on the target is taken off. A flag that shared its
+    /// cell with the other side's flag leaves that flag where it is. Nothing changes unless
     /// the result is Moved or Captured.
     MoveResult apply(const Move &move, char side);
     /// Every move that a flag of the side can make, by object number and in
     /// the order N, E, S, W.
     QList<Move> legalMoves(char side) const;
 
-    /// The board as text: the role line, then 40 rows of 40 cells, CR LF ends.
+    /// The board as text: the role line, then 40 rows of 40 cells as `cell`
+    /// shows them, CR LF ends.
     QByteArray dump(const QByteArray &roleLine) const;
 
     /// True for a flag cell: one that starts with a side letter B or R.
@@ -82,15 +92,22 @@ public:
     static const char *describe(MoveResult result);
 
 private:
-    struct Position
+    struct Flag
     {
-        int row = -1;
+        QByteArray code; ///< the four characters, side letter first
+        int row = -1;    ///< -1 once taken off
         int column = -1;
     };
     static int index(int row, int column) { return row * Size + column; }
+    /// The object numbers per cell of the side's flags.
+    QVector<int> &idsOf(char side) { return side == 'B' ? m_ownIds : m_opponentIds; }
+    const QVector<int> &idsOf(char side) const { return side == 'B' ? m_ownIds : m_opponentIds; }
+    void addFlag(int row, int column, const QByteArray &code);
 
     QByteArray m_mapName;
-    QVector<QByteArray> m_cells;
-    QVector<int> m_ids;            ///< object number per cell, 0 when none
-    QVector<Position> m_positions; ///< per object number - 5001; row -1 once taken
+    bool m_host = true;
+    QVector<QByteArray> m_ground; ///< per cell the code shown without a flag
+    QVector<int> m_ownIds;        ///< per cell the own flag's number, 0 when none
+    QVector<int> m_opponentIds;   ///< per cell the opponent flag's number, 0 when none
+    QVector<Flag> m_flags;        ///< per object number - 5001
 };

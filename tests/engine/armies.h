@@ -2,51 +2,60 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QPoint>
+#include <QRandomGenerator>
 
-/// Builds army files and the two save files of one game for the engine
-/// tests, the way the connector lays them out: the own army marked B, then
-/// the opponent's army half-turned and marked R.
+#include <array>
+
+/// Army files and save files for the engine tests, laid out as the connector
+/// lays them out: the own army marked B, then the opponent's half-turned and
+/// marked R.
 namespace Armies {
 
 using Rows = QList<QByteArray>;
 
-/// 40 empty rows of 40 cells.
-inline Rows empty()
+/// An army file with flags on the given cells: row, column, kind (1 to 12).
+inline Rows army(const QList<std::array<int, 3>> &flags)
 {
-    Rows rows;
-    for (int i = 0; i < 40; ++i)
-        rows.append(QByteArray("000 ").repeated(40));
+    Rows rows(40, QByteArray("000 ").repeated(40));
+    for (const auto &[row, column, kind] : flags)
+        rows[row].replace(column * 4, 3, QByteArray::number(kind).rightJustified(3, '0'));
     return rows;
 }
 
-/// Puts a three-character code on a cell (row and column of the army file).
-inline void put(Rows *rows, int row, int column, const QByteArray &code)
+/// `count` flags in rows 4 to 30, where the connector's random army puts
+/// them; two such armies often claim the same cells.
+inline Rows random(quint32 seed, int count)
 {
-    (*rows)[row].replace(column * 4, 3, code);
+    QRandomGenerator generator(seed);
+    QList<std::array<int, 3>> flags;
+    for (int i = 0; i < count; ++i)
+        flags.append({4 + generator.bounded(27), generator.bounded(40), 1 + i % 12});
+    return army(flags);
 }
 
-inline Rows halfTurn(const Rows &rows)
+inline Rows halfTurn(const Rows &rows, bool swapSides = false)
 {
     Rows turned;
     for (auto row = rows.crbegin(); row != rows.crend(); ++row) {
         QByteArray cells;
-        for (int i = 39; i >= 0; --i)
-            cells += row->mid(i * 4, 4);
+        for (int i = 39; i >= 0; --i) {
+            QByteArray cell = row->mid(i * 4, 4);
+            if (swapSides && (cell.startsWith('B') || cell.startsWith('R')))
+                cell[0] = cell.at(0) == 'B' ? 'R' : 'B';
+            cells += cell;
+        }
         turned.append(cells);
     }
     return turned;
 }
 
-/// Marks the flag codes 001 to 012 with a side letter.
+/// Marks the flags (codes 001 to 012) of an army file with a side letter.
 inline Rows mark(Rows rows, char side)
 {
     for (QByteArray &row : rows) {
-        for (int i = 0; i < 40; ++i) {
-            const QByteArray code = row.mid(i * 4, 3);
-            const int kind = code.toInt();
-            if (code.startsWith('0') && kind >= 1 && kind <= 12)
-                row.replace(i * 4, 1, QByteArray(1, side));
+        for (int i = 0; i < row.size(); i += 4) {
+            if (row.at(i) == '0' && row.mid(i, 3) != "000")
+                row[i] = side;
         }
     }
     return rows;
@@ -55,41 +64,24 @@ inline Rows mark(Rows rows, char side)
 /// The save file of the side whose army is `own`.
 inline QByteArray save(const Rows &own, const Rows &opponent)
 {
-    QByteArray text = "Castle\r\n";
-    for (const QByteArray &row : mark(own, 'B'))
-        text += row + "\r\n";
-    for (const QByteArray &row : mark(halfTurn(opponent), 'R'))
-        text += row + "\r\n";
-    return text;
+    return "Castle\r\n" + mark(own, 'B').join("\r\n") + "\r\n" +
+           mark(halfTurn(opponent), 'R').join("\r\n") + "\r\n";
 }
 
-/// A board dump half-turned with the side letters exchanged; the role line
-/// (the first line) is left out.
-inline Rows mirrored(const Rows &boardRows)
+/// The object count as the connector takes it: the side letters of the rows.
+inline int objectCount(const QByteArray &save)
 {
-    Rows turned = halfTurn(boardRows);
-    for (QByteArray &row : turned) {
-        for (int i = 0; i < row.size(); i += 4) {
-            if (row.at(i) == 'B')
-                row[i] = 'R';
-            else if (row.at(i) == 'R')
-                row[i] = 'B';
-        }
-    }
-    return turned;
+    return int(save.count('B') + save.count('R'));
 }
 
-/// A small army at the bottom of its file: `count` flags of kinds 1 to 12 on
-/// rows 36 to 39, every third column.
-inline Rows standard(int count, int shift)
+/// The lines of a text file without their CR LF ends and the empty end.
+inline Rows lines(const QByteArray &text)
 {
-    Rows rows = empty();
-    for (int i = 0; i < count; ++i) {
-        const int row = 39 - (i % 4);
-        const int column = (shift + 3 * (i / 4) + (i % 4)) % 40;
-        put(&rows, row, column, QByteArray::number(1 + i % 12).rightJustified(3, '0'));
-    }
-    return rows;
+    Rows result = text.split('\n');
+    result.removeLast();
+    for (QByteArray &line : result)
+        line.chop(1);
+    return result;
 }
 
 } // namespace Armies
