@@ -33,7 +33,8 @@ std::unique_ptr<QProcess> startEngine(const TempGameFolder &folder, const QByteA
                                       const QByteArray &save = {}, const QByteArray &script = {})
 {
     [&] {
-        QVERIFY(folder.installEngine());
+        if (!QFile::exists(folder.file(QStringLiteral("HvdAIS2p.EXE"))))
+            QVERIFY(folder.installEngine());
         if (!role.isEmpty())
             QVERIFY(folder.write(QStringLiteral("Control.ini"),
                                  "Castle.map\r\n" + role + "Game.sav\r\n0\r\n" + role + "\r\n"));
@@ -158,17 +159,15 @@ private slots:
     void unusableFilesEndTheEngine()
     {
         TempGameFolder folder;
-        auto engine = startEngine(folder); // no Control.ini
+        auto engine = startEngine(folder, "Host", "Castle\r\n000 000 \r\n", "moves 3 1\r\n");
         QVERIFY(engine->waitForFinished(10000));
         QCOMPARE(engine->exitCode(), 1);
         QVERIFY(folder.read(QStringLiteral("EngineLog.txt")).startsWith("ERROR: "));
-
-        TempGameFolder other;
-        engine = startEngine(other, "Host", "Castle\r\n000 000 \r\n", "moves 3 1\r\n");
+        QVERIFY(!QFile::exists(folder.file(QStringLiteral("Send/AICommand.xml"))));
+        QVERIFY(QFile::remove(folder.file(QStringLiteral("Control.ini"))));
+        engine = startEngine(folder);
         QVERIFY(engine->waitForFinished(10000));
         QCOMPARE(engine->exitCode(), 1);
-        QVERIFY(other.read(QStringLiteral("EngineLog.txt")).contains("board rows"));
-        QVERIFY(!QFile::exists(other.file(QStringLiteral("Send/AICommand.xml"))));
     }
 };
 
