@@ -1,33 +1,39 @@
+#include "armytexts.h"
 #include "commandrelay.h"
 #include "gamefolder.h"
-#include "outputbox.h"
 #include "tempgamefolder.h"
+#include "textoutputbox.h"
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 
+using ArmyTexts::command;
+
 namespace {
 
-/// The output box as a window shows it.
-class TextBox : public OutputBox
+/// A relay in a game folder of its own that sends into a list, or fails.
+struct Relay
 {
-public:
-    void replace(const QByteArray &text, bool) override { m_text = text; }
-    void append(const QByteArray &text) override { m_text += text + "\r\n"; }
-    QByteArray m_text;
+    explicit Relay(Role role) : relay(GameFolder(tmp.path()), role)
+    {
+        relay.setObjectCount(24);
+        relay.setOutputBox(&box);
+        relay.setSendFunction([this](const QByteArray &c) {
+            if (connected)
+                wire << c;
+            return connected;
+        });
+    }
+    QList<QByteArray> log() const { return GameFolder::splitLines(tmp.read("GameLog.txt")); }
+
+    TempGameFolder tmp;
+    CommandRelay relay;
+    TextOutputBox box;
+    QList<QByteArray> wire;
+    bool connected = true;
+    QSignalSpy sent{&relay, &CommandRelay::commandSent};
 };
-
-QByteArray command(const char *flag, char direction)
-{
-    return QByteArray("<Root><Command FlagID='") + flag + "' Direction='" + direction +
-           "' SerpentJump='No'/></Root>";
-}
-
-QList<QByteArray> logLines(const TempGameFolder &tmp)
-{
-    return GameFolder::splitLines(tmp.read("GameLog.txt"));
-}
 
 } // namespace
 
@@ -36,187 +42,112 @@ class TestCommandRelay : public QObject
     Q_OBJECT
 
 private slots:
-    void hostSendsConvertedAndLogsAsRead()
+    void sendsConvertedLogsAsReadAndTellsFailures()
     {
-        TempGameFolder tmp;
-        CommandRelay relay(GameFolder(tmp.path()), Role::Host);
-        relay.setObjectCount(24);
-        TextBox box;
-        relay.setOutputBox(&box);
-        QList<QByteArray> wire;
-        relay.setSendFunction([&wire](const QByteArray &c) {
-            wire << c;
-            return true;
-        });
-        QSignalSpy sent(&relay, &CommandRelay::commandSent);
-        QVERIFY(tmp.write("Send/AICommand.xml", command("5003", 'E') + "\r\nsecond line\r\n"));
-        relay.start();
-        QVERIFY(sent.wait(2000));
-        QCOMPARE(wire, QList<QByteArray>{command("5022", 'W')});
-        QCOMPARE(sent.first().at(1).toByteArray(), command("5003", 'E'));
-        QCOMPARE(box.m_text, "SENT: \r\n" + command("5022", 'W') + "\r\n");
-        QCOMPARE(logLines(tmp), QList<QByteArray>{"SENT:" + command("5003", 'E')});
-        QVERIFY(!QFile::exists(tmp.file("Send/AICommand.xml")));
+        Relay host(Role::Host);
+        QVERIFY(host.tmp.write("Send/AICommand.xml", command("5003", 'E') + "\r\nsecond line\r\n"));
+        host.relay.start();
+        QVERIFY(host.sent.wait(2000));
+        QCOMPARE(host.wire, QList<QByteArray>{command("5022", 'W')});
+        QCOMPARE(host.sent.first().at(1).toByteArray(), command("5003", 'E'));
+        QCOMPARE(host.box.text(), "SENT: \r\n" + command("5022", 'W') + "\r\n");
+        QCOMPARE(host.log(), QList<QByteArray>{"SENT:" + command("5003", 'E')});
+        QVERIFY(!QFile::exists(host.tmp.file("Send/AICommand.xml")));
 
-        // The next command, written while the relay runs, is taken as well.
-        QVERIFY(tmp.write("Send/AICommand.xml", command("5024", 'N') + "\n"));
-        QVERIFY(sent.wait(2000));
-        QCOMPARE(wire.last(), command("5001", 'S'));
-        QCOMPARE(sent.size(), 2);
-    }
-
-    void clientSendsUnchangedAndReportsFailures()
-    {
-        TempGameFolder tmp;
-        CommandRelay relay(GameFolder(tmp.path()), Role::Client);
-        relay.setObjectCount(24);
-        TextBox box;
-        relay.setOutputBox(&box);
-        bool connected = true;
-        relay.setSendFunction([&connected](const QByteArray &) { return connected; });
-        QSignalSpy sent(&relay, &CommandRelay::commandSent);
-        QSignalSpy failed(&relay, &CommandRelay::sendFailed);
-        relay.start();
-        QVERIFY(tmp.write("Send/AICommand.xml", command("5003", 'E') + "\r\n"));
-        QVERIFY(sent.wait(2000));
-        QCOMPARE(sent.first().at(0).toByteArray(), command("5003", 'E'));
-
-        connected = false;
-        QVERIFY(tmp.write("Send/AICommand.xml", "garbage\r\n"));
+        // The next command, written while the relay runs, finds no connection.
+        QSignalSpy failed(&host.relay, &CommandRelay::sendFailed);
+        host.connected = false;
+        QVERIFY(host.tmp.write("Send/AICommand.xml", "garbage\n"));
         QVERIFY(failed.wait(2000));
         QCOMPARE(failed.first().at(0).toByteArray(), QByteArray("garbage"));
-        QCOMPARE(box.m_text,
-                 QByteArray("SENT: \r\ngarbage\r\nNOT SENT (no connection): garbage\r\n"));
-        QCOMPARE(logLines(tmp).last(), QByteArray("SENT:garbage"));
-        QCOMPARE(sent.size(), 1);
+        QVERIFY(
+            host.box.text().endsWith("SENT: \r\ngarbage\r\nNOT SENT (no connection): garbage\r\n"));
+        QCOMPARE(host.log().last(), QByteArray("SENT:garbage"));
+        QCOMPARE(host.sent.size(), 1);
     }
 
     void halfWrittenCommandIsNotTaken()
     {
-        TempGameFolder tmp;
-        CommandRelay relay(GameFolder(tmp.path()), Role::Client);
-        QList<QByteArray> wire;
-        relay.setSendFunction([&wire](const QByteArray &c) {
-            wire << c;
-            return true;
-        });
-        QSignalSpy sent(&relay, &CommandRelay::commandSent);
-        relay.start();
-
-        // The engine has written part of its line: nothing is taken, however
-        // long it waits, while the file keeps growing.
-        QFile file(tmp.file("Send/AICommand.xml"));
+        Relay client(Role::Client);
+        client.relay.start();
+        // The engine has written part of its line: nothing is taken while the
+        // file keeps growing.
+        QFile file(client.tmp.file("Send/AICommand.xml"));
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         const QByteArray full = command("5003", 'E');
         for (int part = 0; part < 4; ++part) {
             file.write(full.mid(part * 10, 10));
             QTest::qWait(60);
-            QVERIFY(wire.isEmpty());
-            QVERIFY(file.exists());
+            QVERIFY(client.wire.isEmpty());
         }
         file.write(full.mid(40) + "\r");
         QTest::qWait(30);
-        QVERIFY(wire.isEmpty());
+        QVERIFY(client.wire.isEmpty());
         file.write("\n");
         file.close();
-        QVERIFY(sent.wait(2000));
-        QCOMPARE(wire, QList<QByteArray>{full});
+        QVERIFY(client.sent.wait(2000));
+        QCOMPARE(client.wire, QList<QByteArray>{full}); // unchanged on the client
 
         // A line without a line end is taken once the file stops changing.
-        QVERIFY(tmp.write("Send/AICommand.xml", command("5010", 'S')));
-        QVERIFY(sent.wait(2000));
-        QCOMPARE(wire.last(), command("5010", 'S'));
-
+        QVERIFY(client.tmp.write("Send/AICommand.xml", command("5010", 'S')));
+        QVERIFY(client.sent.wait(2000));
+        QCOMPARE(client.wire.last(), command("5010", 'S'));
         // An empty file is no command: it waits for the engine to write.
-        QVERIFY(tmp.write("Send/AICommand.xml", ""));
-        QTest::qWait(400);
-        QCOMPARE(wire.size(), 2);
-        QVERIFY(QFile::exists(tmp.file("Send/AICommand.xml")));
+        QVERIFY(client.tmp.write("Send/AICommand.xml", ""));
+        QTest::qWait(300);
+        QCOMPARE(client.wire.size(), 2);
+        QVERIFY(QFile::exists(client.tmp.file("Send/AICommand.xml")));
     }
 
     void takingFollowsStartStopAndTurns()
     {
-        TempGameFolder tmp;
-        CommandRelay relay(GameFolder(tmp.path()), Role::Client);
-        relay.setSendFunction([](const QByteArray &) { return true; });
-        QSignalSpy sent(&relay, &CommandRelay::commandSent);
-        QVERIFY(tmp.write("Send/AICommand.xml", command("5003", 'E') + "\r\n"));
+        Relay client(Role::Client);
+        QVERIFY(client.tmp.write("Send/AICommand.xml", command("5003", 'E') + "\r\n"));
+        client.relay.setTakingEnabled(false);
+        client.relay.start();
         QTest::qWait(300);
-        QVERIFY(sent.isEmpty()); // not started yet
-        relay.setTakingEnabled(false);
-        relay.start();
-        QVERIFY(relay.isRunning());
+        QVERIFY(client.sent.isEmpty()); // not this side's turn
+        client.relay.setTakingEnabled(true);
+        QVERIFY(client.sent.wait(2000));
+        client.relay.stop();
+        QVERIFY(client.tmp.write("Send/AICommand.xml", command("5004", 'E') + "\r\n"));
         QTest::qWait(300);
-        QVERIFY(sent.isEmpty()); // not this side's turn
-        relay.setTakingEnabled(true);
-        QVERIFY(sent.wait(2000));
-        relay.stop();
-        QVERIFY(!relay.isRunning());
-        QVERIFY(tmp.write("Send/AICommand.xml", command("5004", 'E') + "\r\n"));
-        QTest::qWait(300);
-        QCOMPARE(sent.size(), 1);
-        QVERIFY(QFile::exists(tmp.file("Send/AICommand.xml")));
+        QCOMPARE(client.sent.size(), 1);
     }
 
-    void handOverConvertsOnTheHostOnly()
+    void handOversAreConvertedLoggedAndWaitForTheEngine()
     {
-        TempGameFolder tmp;
-        CommandRelay host(GameFolder(tmp.path()), Role::Host);
-        host.setObjectCount(24);
-        TextBox box;
-        host.setOutputBox(&box);
+        Relay host(Role::Host);
+        QSignalSpy handed(&host.relay, &CommandRelay::commandHandedOver);
         // The hand-over does not wait for the relay to run.
-        QCOMPARE(host.handOver(command("5022", 'W')), command("5003", 'E'));
-        QCOMPARE(tmp.read("Receive/AICommand.xml"), command("5003", 'E') + "\r\n");
-        QVERIFY(!QFile::exists(tmp.file("Receive/AICommand.tmp")));
-        QCOMPARE(box.m_text, QByteArray("RECEIVED:\r\n"));
-        QCOMPARE(logLines(tmp), QList<QByteArray>{"RCVD:" + command("5003", 'E')});
-
-        TempGameFolder other;
-        CommandRelay client(GameFolder(other.path()), Role::Client);
-        client.setObjectCount(24);
-        QCOMPARE(client.handOver("not a command at all"), QByteArray("not a command at all"));
-        QCOMPARE(other.read("Receive/AICommand.xml"), QByteArray("not a command at all\r\n"));
-    }
-
-    void handOversWaitUntilTheEngineTookThePrevious()
-    {
-        TempGameFolder tmp;
-        CommandRelay relay(GameFolder(tmp.path()), Role::Client);
-        QSignalSpy handed(&relay, &CommandRelay::commandHandedOver);
-        relay.handOver(command("5001", 'N'));
-        relay.handOver(command("5002", 'S'));
-        relay.handOver(command("5003", 'E'));
-        QCOMPARE(relay.pendingHandOvers(), 2);
-        QCOMPARE(handed.size(), 1);
-        QCOMPARE(tmp.read("Receive/AICommand.xml"), command("5001", 'N') + "\r\n");
-
-        // The engine takes each file away; the next one appears whole.
-        for (const char *flag : {"5002", "5003"}) {
-            QVERIFY(QFile::remove(tmp.file("Receive/AICommand.xml")));
+        QCOMPARE(host.relay.handOver(command("5022", 'W')), command("5003", 'E'));
+        QCOMPARE(host.tmp.read("Receive/AICommand.xml"), command("5003", 'E') + "\r\n");
+        QCOMPARE(host.box.text(), QByteArray("RECEIVED:\r\n"));
+        // Two more arrive before the engine took the first: each is published
+        // whole once the engine took the one before.
+        host.relay.handOver(command("5023", 'S'));
+        host.relay.handOver(command("5024", 'E'));
+        QCOMPARE(host.relay.pendingHandOvers(), 2);
+        QCOMPARE(host.tmp.read("Receive/AICommand.xml"), command("5003", 'E') + "\r\n");
+        for (const QByteArray &next : {command("5002", 'N'), command("5001", 'W')}) {
+            QVERIFY(QFile::remove(host.tmp.file("Receive/AICommand.xml")));
             QVERIFY(handed.wait(2000));
-            QCOMPARE(tmp.read("Receive/AICommand.xml"),
-                     command(flag, flag[3] == '2' ? 'S' : 'E') + "\r\n");
+            QCOMPARE(host.tmp.read("Receive/AICommand.xml"), next + "\r\n");
         }
-        QCOMPARE(relay.pendingHandOvers(), 0);
-        QCOMPARE(logLines(tmp),
-                 (QList<QByteArray>{"RCVD:" + command("5001", 'N'), "RCVD:" + command("5002", 'S'),
-                                    "RCVD:" + command("5003", 'E')}));
-    }
+        QCOMPARE(host.relay.pendingHandOvers(), 0);
+        QVERIFY(!QFile::exists(host.tmp.file("Receive/AICommand.tmp")));
+        QCOMPARE(host.log(),
+                 (QList<QByteArray>{"RCVD:" + command("5003", 'E'), "RCVD:" + command("5002", 'N'),
+                                    "RCVD:" + command("5001", 'W')}));
 
-    void handOverWithoutReceiveFolderIsReported()
-    {
-        TempGameFolder tmp;
-        QVERIFY(QDir(tmp.file("Receive")).removeRecursively());
-        CommandRelay relay(GameFolder(tmp.path()), Role::Client);
-        TextBox box;
-        relay.setOutputBox(&box);
-        QSignalSpy failed(&relay, &CommandRelay::handOverFailed);
-        relay.handOver(command("5001", 'N'));
+        // No Receive folder: told, and nothing logged.
+        Relay client(Role::Client);
+        QVERIFY(QDir(client.tmp.file("Receive")).removeRecursively());
+        QSignalSpy failed(&client.relay, &CommandRelay::handOverFailed);
+        client.relay.handOver(command("5001", 'N'));
         QCOMPARE(failed.size(), 1);
-        QCOMPARE(relay.pendingHandOvers(), 0);
-        QVERIFY(box.m_text.startsWith("RECEIVED:\r\nNOT HANDED OVER ("));
-        QVERIFY(!QFile::exists(tmp.file("GameLog.txt")));
+        QVERIFY(client.box.text().startsWith("RECEIVED:\r\nNOT HANDED OVER ("));
+        QVERIFY(!QFile::exists(client.tmp.file("GameLog.txt")));
     }
 };
 
