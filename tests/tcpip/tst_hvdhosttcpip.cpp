@@ -9,93 +9,47 @@
 #include "tempgamefolder.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QTest>
-
-namespace {
-
-QByteArray armyMessage(const QString &armyFile)
-{
-    QFile file(QStringLiteral(HVD_DATA_DIR) + QLatin1Char('/') + armyFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return "ARMYDATA: " + file.readAll();
-}
-
-/// A game folder with the samples and an engine that only exits: the window
-/// can start "the game" while the test plays the engine's part by hand.
-void installDummyEngine(const TempGameFolder &tmp)
-{
-    QVERIFY(tmp.write(QStringLiteral("HvdAIS2p.EXE"), "#!/bin/sh\nexit 0\n"));
-    QVERIFY(QFile::setPermissions(tmp.file(QStringLiteral("HvdAIS2p.EXE")),
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-}
-
-} // namespace
 
 class TestHvdHostTCPIP : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void opensListeningWithItsDesignedControls()
+    void listensOrSaysWhyNot()
     {
         RecordedBoxes boxes;
         TempGameFolder tmp;
         QVERIFY(tmp.copySamples());
         QVERIFY(tmp.write(QStringLiteral("Send/AICommand.xml"), "<Root>old</Root>\r\n"));
-        QVERIFY(tmp.write(QStringLiteral("Receive/AICommand.xml"), "<Root>old</Root>\r\n"));
         HvdHostTCPIP host(GameFolder(tmp.path()), HvdHostTCPIP::AnyFreePort);
-
         QVERIFY(!QFile::exists(tmp.file(QStringLiteral("Send/AICommand.xml"))));
-        QVERIFY(!QFile::exists(tmp.file(QStringLiteral("Receive/AICommand.xml"))));
-        QCOMPARE(host.windowTitle(), QStringLiteral("HvdHostTCP/IP"));
         QVERIFY(host.listeningPort() != 0);
-        QVERIFY(boxes.boxes().isEmpty());
         QCOMPARE(output(&host)->text(), QByteArray("Waiting For Remote Client...\r\n"));
-        QVERIFY(!button(&host, "Command1")->isEnabled());
-        QVERIFY(!button(&host, "Command2")->isEnabled());
-        QVERIFY(!control<QLineEdit>(&host, "txtSend")->isEnabled());
-        QVERIFY(!output(&host)->isEnabled());
-        QCOMPARE(button(&host, "Command2")->text(), QStringLiteral("Send Selections to Client"));
+        QVERIFY(!button(&host, "Command1")->isEnabled() && !button(&host, "Command2")->isEnabled());
         QCOMPARE(control<FileListBox>(&host, "File1")->fileNames(),
                  (QStringList{"Base.map", "Castle.map", "Islands.map", "Valley.map"}));
-        QCOMPARE(control<FileListBox>(&host, "File2")->pattern(),
-                 QStringLiteral("nothing.nothing"));
         QCOMPARE(control<FileListBox>(&host, "File2")->count(), 0);
-        QVERIFY(!control<QCheckBox>(&host, "Check1")->isChecked());
-        QVERIFY(!control<QCheckBox>(&host, "Check2")->isChecked());
-        const QString ip = control<QLabel>(&host, "MyIP")->text();
-        QVERIFY2(!QHostAddress(ip).isNull() && ip != QLatin1String("1.1.1.1"), qPrintable(ip));
-        QCOMPARE(host.size(), QSize(282, 448));
-
-        // Every control is named for assistive tools: its caption or label, and
-        // its design name.
-        const QList<QWidget *> controls = host.findChildren<QWidget *>();
-        for (QWidget *w : controls) {
+        // Every control is named for assistive tools: its caption or label,
+        // and its design name.
+        for (QWidget *w : host.findChildren<QWidget *>()) {
             if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")) ||
                 w->objectName().startsWith(QLatin1String("Line")))
                 continue;
             QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
             QCOMPARE(w->accessibleDescription(), w->objectName());
         }
-    }
+        QVERIFY(boxes.boxes().isEmpty());
 
-    void saysSoWhenItsPortIsTaken()
-    {
-        RecordedBoxes boxes;
-        TempGameFolder tmp;
-        QTcpServer other;
-        QVERIFY(other.listen(QHostAddress::Any));
-        HvdHostTCPIP host(GameFolder(tmp.path()), other.serverPort());
+        // A second host on the taken port says so and does not claim to wait.
+        HvdHostTCPIP twin(GameFolder(tmp.path()), host.listeningPort());
         QCOMPARE(boxes.boxes().size(), 1);
         QCOMPARE(boxes.boxes().at(0).title, QStringLiteral("TCP/IP Error"));
         QVERIFY(boxes.boxes().at(0).text.startsWith(QLatin1String("tcpServer: ")));
-        QCOMPARE(boxes.boxes().at(0).icon, SessionDialogs::Icon::Exclamation);
-        QVERIFY(!output(&host)->text().contains("Waiting"));
+        QVERIFY(!output(&twin)->text().contains("Waiting"));
     }
 
-    void choosesMapAndArmyAndSendsTheMap()
+    void choosesMapAndArmyBeforeSendingTheMap()
     {
         RecordedBoxes boxes;
         TempGameFolder tmp;
@@ -111,18 +65,15 @@ private slots:
         QTRY_VERIFY(button(&host, "Command2")->isEnabled());
         QVERIFY(output(&host)->text().startsWith("127.0.0.1:"));
         QVERIFY(output(&host)->text().endsWith(" connected\r\n\r\n"));
-        QVERIFY(output(&host)->isEnabled());
 
         click(&host, "Command2");
         QCOMPARE(boxes.boxes().size(), 1);
         QCOMPARE(boxes.boxes().at(0).text, QStringLiteral("Please select Map!"));
-        QCOMPARE(boxes.boxes().at(0).title, QStringLiteral("HvdConnect"));
 
-        // Choosing a map narrows the armies; a map without armies ticks the box
-        // (also over a tick or a clear set by hand).
+        // Choosing a map narrows the armies; a map without armies ticks
+        // "random" (over a tick or a clear set by hand alike).
         random->setChecked(true);
         QVERIFY(maps->selectFile(QStringLiteral("Castle.map")));
-        QCOMPARE(armies->pattern(), QStringLiteral("*Castle*.arm"));
         QCOMPARE(armies->fileNames(), (QStringList{"Castle_Guard.arm", "Castle_Siege.arm"}));
         QVERIFY(!random->isChecked());
         QTest::mouseClick(maps->viewport(), Qt::LeftButton, {},
@@ -135,18 +86,16 @@ private slots:
         click(&host, "Command2");
         QCOMPARE(boxes.boxes().size(), 2);
         QCOMPARE(boxes.boxes().at(1).text, QStringLiteral("Please select Army!"));
-        QTest::qWait(50);
-        QCOMPARE(peer->received, QByteArray());
 
         random->setChecked(true);
         click(&host, "Command2");
-        QCOMPARE(boxes.boxes().size(), 2);
         QVERIFY(tmp.read(QStringLiteral("Random.arm")).startsWith("Lonely\r\n"));
         QTRY_COMPARE(peer->received, QByteArray("MAP: Lonely.map"));
         QVERIFY(!button(&host, "Command2")->isEnabled());
+        QCOMPARE(boxes.boxes().size(), 2);
     }
 
-    void chatRunsBothWaysAndTheOutputBoxPassesTheFocus()
+    void chatsAndSurvivesJunkAFloodAndAnOversizedArmy()
     {
         RecordedBoxes boxes;
         TempGameFolder tmp;
@@ -163,76 +112,22 @@ private slots:
         chat(&host, "");
         QTRY_COMPARE(peer->received, QByteArray("SERVER: hello clientSERVER: "));
         QVERIFY(output(&host)->text().endsWith("SERVER: hello client\r\nSERVER: \r\n"));
-        QVERIFY(output(&host)->caretAtEnd());
         QVERIFY(control<QLineEdit>(&host, "txtSend")->text().isEmpty());
-
+        // The output box passes the focus on to the chat line.
         host.activateWindow();
         output(&host)->setFocus();
         QTRY_VERIFY(control<QLineEdit>(&host, "txtSend")->hasFocus());
-        QVERIFY(boxes.boxes().isEmpty());
-    }
-
-    void takesOneClientAtATimeAndListensAgainWhenItLeaves()
-    {
-        RecordedBoxes boxes;
-        TempGameFolder tmp;
-        QVERIFY(tmp.copySamples());
-        HvdHostTCPIP host(GameFolder(tmp.path()), HvdHostTCPIP::AnyFreePort);
-        const quint16 port = host.listeningPort();
-        auto first = RawPeer::connectTo(port);
-        QVERIFY(first);
-        QTRY_VERIFY(host.hasClient());
-        QVERIFY(control<FileListBox>(&host, "File1")->selectFile(QStringLiteral("Castle.map")));
-        QVERIFY(
-            control<FileListBox>(&host, "File2")->selectFile(QStringLiteral("Castle_Guard.arm")));
-        click(&host, "Command2");
-        QTRY_COMPARE(first->received, QByteArray("MAP: Castle.map"));
-
-        // While the first client is there, nobody else gets in.
-        QTcpSocket second;
-        second.connectToHost(QHostAddress::LocalHost, port);
-        QVERIFY(!second.waitForConnected(1000) || second.waitForDisconnected(1000) ||
-                second.state() != QTcpSocket::ConnectedState);
-        QVERIFY(host.hasClient());
-
-        first->socket()->disconnectFromHost();
-        QTRY_COMPARE(output(&host)->text(), QByteArray("Client closed connection\r\n\r\n"));
-        QVERIFY(output(&host)->caretAtEnd());
-        QVERIFY(!output(&host)->isEnabled());
-        QVERIFY(!control<QLineEdit>(&host, "txtSend")->isEnabled());
-        QCOMPARE(host.listeningPort(), port);
-
-        auto third = RawPeer::connectTo(port);
-        QVERIFY(third);
-        QTRY_VERIFY(button(&host, "Command2")->isEnabled());
-        QVERIFY(output(&host)->text().endsWith(" connected\r\n\r\n"));
-        click(&host, "Command2");
-        QTRY_COMPARE(third->received, QByteArray("MAP: Castle.map"));
-        QVERIFY(boxes.boxes().isEmpty());
-    }
-
-    void survivesJunkAFloodAndAnOversizedArmy()
-    {
-        RecordedBoxes boxes;
-        TempGameFolder tmp;
-        HvdHostTCPIP host(GameFolder(tmp.path()), HvdHostTCPIP::AnyFreePort);
-        auto peer = RawPeer::connectTo(host.listeningPort());
-        QVERIFY(peer);
-        QTRY_VERIFY(host.hasClient());
 
         const QByteArray junk("\x00\x01\xff\xfe garbage \r\n\x7f", 16);
         peer->send(junk);
         QTRY_VERIFY(output(&host)->text().endsWith(junk + "\r\n"));
 
         // Ten megabytes of text: the box keeps only its newest part.
-        QByteArray line(99, 'x');
-        line += '\n';
-        peer->send(line.repeated(100 * 1024) + "END");
+        peer->send(QByteArray(99, 'x').append('\n').repeated(100 * 1024) + "END");
         QTRY_VERIFY_WITH_TIMEOUT(output(&host)->text().endsWith("END\r\n"), 30000);
         chat(&host, "still here");
         QTRY_VERIFY_WITH_TIMEOUT(peer->received.endsWith("SERVER: still here"), 20000);
         QVERIFY(output(&host)->text().size() <= OutputTextBox::MaxBytes);
-        QVERIFY(output(&host)->text().endsWith("SERVER: still here\r\n"));
 
         // An army message far above any army's size is refused, and said so.
         peer->send("ARMYDATA: " + QByteArray(200 * 1024, '7'));
@@ -242,25 +137,32 @@ private slots:
         QVERIFY(boxes.boxes().isEmpty());
     }
 
-    void relaysCommandsAndKeepsGoingWhenTheClientLeavesMidGame()
+    void relaysMovesAndTakesANewClientMidGame()
     {
         RecordedBoxes boxes;
         TempGameFolder tmp;
         QVERIFY(tmp.copySamples());
         HvdHostTCPIP host(GameFolder(tmp.path()), HvdHostTCPIP::AnyFreePort);
+        const quint16 port = host.listeningPort();
         QVERIFY(control<FileListBox>(&host, "File1")->selectFile(QStringLiteral("Castle.map")));
         QVERIFY(
             control<FileListBox>(&host, "File2")->selectFile(QStringLiteral("Castle_Guard.arm")));
-        auto peer = RawPeer::connectTo(host.listeningPort());
+        auto peer = RawPeer::connectTo(port);
         QVERIFY(peer);
         QTRY_VERIFY(host.hasClient());
+        // While one client is there, nobody else gets in.
+        QTcpSocket second;
+        second.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(!second.waitForConnected(1000) || second.waitForDisconnected(1000) ||
+                second.state() != QTcpSocket::ConnectedState);
         click(&host, "Command2");
         QTRY_COMPARE(peer->received, QByteArray("MAP: Castle.map"));
 
         // The army in two pieces; the start data comes back whole.
         peer->received.clear();
-        const QByteArray army = armyMessage(QStringLiteral("Castle_Siege.arm"));
-        QVERIFY(army.size() > 6000);
+        QFile armyFile(QStringLiteral(HVD_DATA_DIR "/Castle_Siege.arm"));
+        QVERIFY(armyFile.open(QIODevice::ReadOnly));
+        const QByteArray army = "ARMYDATA: " + armyFile.readAll();
         peer->send(army.left(3000));
         QTRY_VERIFY(output(&host)->text().contains(army.mid(11, 100)));
         peer->send(army.mid(3000));
@@ -272,14 +174,15 @@ private slots:
         QVERIFY(count > 0);
 
         // Without an engine in the folder "Start" says what is missing and can
-        // be clicked again once it is there.
+        // be clicked again once there is one (here one that only exits: the
+        // test plays the engine's part by hand).
         click(&host, "Command1");
         QCOMPARE(boxes.boxes().size(), 1);
         QVERIFY(boxes.boxes().at(0).text.contains(QLatin1String("HvdAIS2p.EXE")));
-        QVERIFY(button(&host, "Command1")->isEnabled());
-        installDummyEngine(tmp);
+        QVERIFY(tmp.write(QStringLiteral("HvdAIS2p.EXE"), "#!/bin/sh\nexit 0\n"));
+        QVERIFY(QFile::setPermissions(tmp.file(QStringLiteral("HvdAIS2p.EXE")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         click(&host, "Command1");
-        QCOMPARE(boxes.boxes().size(), 1);
         QVERIFY(!button(&host, "Command1")->isEnabled());
         QVERIFY(host.session()->gameRunning());
         QCOMPARE(tmp.read(QStringLiteral("Control.ini")),
@@ -301,20 +204,21 @@ private slots:
                     .endsWith("SENT:" + own + "\r\nRCVD:" + own + "\r\n"));
         QVERIFY(QFile::remove(tmp.file(QStringLiteral("Receive/AICommand.xml"))));
 
-        // The client goes: the relay goes on, and a move it cannot send is
-        // not dropped silently.
-        peer->socket()->disconnectFromHost();
-        QTRY_VERIFY(output(&host)->text().startsWith("Client closed connection"));
+        // The client goes: the window listens again on its port, the game goes
+        // on, and a move it cannot send is told, not dropped silently.
+        peer->close();
+        QTRY_COMPARE(output(&host)->text(), QByteArray("Client closed connection\r\n\r\n"));
+        QVERIFY(!control<QLineEdit>(&host, "txtSend")->isEnabled());
+        QCOMPARE(host.listeningPort(), port);
         QVERIFY(host.session()->gameRunning());
         QVERIFY(tmp.write(QStringLiteral("Send/AICommand.xml"), own + "\r\n"));
         QTRY_VERIFY(output(&host)->text().contains("NOT SENT"));
         QVERIFY(output(&host)->text().contains(mirrored));
 
         // A new client is taken in and gets the next move.
-        auto next = RawPeer::connectTo(host.listeningPort());
+        auto next = RawPeer::connectTo(port);
         QVERIFY(next);
         QTRY_VERIFY(output(&host)->text().endsWith(" connected\r\n\r\n"));
-        QVERIFY(button(&host, "Command2")->isEnabled());
         QVERIFY(tmp.write(QStringLiteral("Send/AICommand.xml"), own + "\r\n"));
         QTRY_COMPARE(next->received, mirrored);
         QCOMPARE(boxes.boxes().size(), 1);
