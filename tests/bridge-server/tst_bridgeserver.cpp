@@ -2,7 +2,6 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,122 +16,104 @@ class TestBridgeServer : public QObject
     {
         int status = 0;
         QByteArray body;
-        QByteArray page;
     };
 
     QNetworkAccessManager m_net;
+    std::unique_ptr<BridgeServerProcess> m_server;
 
-    Answer post(const BridgeServerProcess &server, const QString &page, const QByteArray &form,
-                bool get = false)
+    QNetworkReply *request(const char *page, const QByteArray &form, bool get = false)
     {
-        QUrl url = server.url();
-        url.setPath(QStringLiteral("/Bridge/") + page);
-        QNetworkRequest request(url);
+        QNetworkRequest request(m_server->url().resolved(QUrl(QByteArray("/Bridge/") + page)));
         request.setHeader(QNetworkRequest::ContentTypeHeader,
                           QByteArrayLiteral("application/x-www-form-urlencoded"));
-        QNetworkReply *reply = get ? m_net.get(request) : m_net.post(request, form);
-        QSignalSpy done(reply, &QNetworkReply::finished);
-        if (!reply->isFinished())
-            done.wait(10000);
-        Answer answer;
-        answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        answer.page = reply->readAll();
-        // The body's content exactly as the server wrote it.
-        const int open = answer.page.indexOf("<body>");
-        const int close = answer.page.lastIndexOf("</body>");
-        answer.body =
-            open >= 0 && close > open ? answer.page.mid(open + 6, close - open - 6) : answer.page;
-        reply->deleteLater();
-        return answer;
+        return get ? m_net.get(request) : m_net.post(request, form);
     }
 
-    QByteArray connect(const BridgeServerProcess &server, const QByteArray &name)
+    static Answer answer(QNetworkReply *reply)
     {
-        QByteArray form = "SessionName=" + name;
-        form.replace(' ', '+');
-        const Answer answer = post(server, QStringLiteral("Connect.asp"), form);
+        if (!reply->isFinished())
+            QSignalSpy(reply, &QNetworkReply::finished).wait(10000);
+        reply->deleteLater();
+        const QByteArray page = reply->readAll();
+        // The body's content exactly as the server wrote it.
+        const int open = page.indexOf("<body>");
+        const int close = page.lastIndexOf("</body>");
+        return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                open >= 0 && close > open ? page.mid(open + 6, close - open - 6) : page};
+    }
+
+    Answer post(const char *page, const QByteArray &form) { return answer(request(page, form)); }
+
+    QByteArray newSession(QByteArray name)
+    {
+        const Answer answer = post("Connect.asp", "SessionName=" + name.replace(' ', '+'));
         return answer.status == 200 ? answer.body : QByteArray();
     }
 
-    Answer send(const BridgeServerProcess &server, const QByteArray &key, const QByteArray &owner,
-                const QByteArray &data)
+    int send(const QByteArray &key, const QByteArray &owner, const QByteArray &data)
     {
-        return post(server, QStringLiteral("SendData.asp"),
-                    "SessionKey=" + key + "&DataOwner=" + owner + "&SessionData=" + data);
+        return post("SendData.asp",
+                    "SessionKey=" + key + "&DataOwner=" + owner + "&SessionData=" + data)
+            .status;
     }
 
-    Answer get(const BridgeServerProcess &server, const QByteArray &key, const QByteArray &owner)
+    QByteArray get(const QByteArray &key, const QByteArray &owner)
     {
-        return post(server, QStringLiteral("GetData.asp"),
-                    "SessionKey=" + key + "&DataOwner=" + owner);
+        return post("GetData.asp", "SessionKey=" + key + "&DataOwner=" + owner).body;
     }
 
 private slots:
+    void init() { m_server = std::make_unique<BridgeServerProcess>(); }
+
     void formIsReadAsTheConnectorWritesIt()
     {
-        BridgeServerProcess server;
-        QVERIFY(server.start());
-        const QByteArray key = connect(server, "PC: Bob's Game");
-        QVERIFY(!key.isEmpty());
+        QVERIFY(m_server->start());
+        const QByteArray key = newSession("PC: Bob's Game");
         // The Connect page's body is the Session ID and nothing else.
-        QVERIFY(QRegularExpression(QStringLiteral("^[2-9A-HJKMNP-Z]{12}$"))
-                    .match(QString::fromLatin1(key))
-                    .hasMatch());
-
+        QVERIFY2(QRegularExpression(QStringLiteral("^[2-9A-HJKMNP-Z]{12}$"))
+                     .match(QString::fromLatin1(key))
+                     .hasMatch(),
+                 key.constData());
         // "&", "=" and "%" inside SessionData are data; "+" is a blank;
         // "<br>" stays a line-break tag in the page.
-        QCOMPARE(send(server, key, "Client", "A<br>B+x=1&y=%41+").status, 200);
-        QCOMPARE(get(server, key, "Client").body, QByteArray("A<br>B x=1&y=%41 "));
+        QCOMPARE(send(key, "Client", "A<br>B+x=1&y=%41+"), 200);
+        QCOMPARE(get(key, "Client"), QByteArray("A<br>B x=1&y=%41 "));
         // The key as a player types it: blanks around it, small letters.
-        QCOMPARE(send(server, "++" + key.toLower() + "+", "Host", "hi").status, 200);
-        QCOMPARE(get(server, key, "Host").body, QByteArray("hi"));
+        QCOMPARE(send("++" + key.toLower() + "+", "Host", "hi"), 200);
+        QCOMPARE(get(key, "Host"), QByteArray("hi"));
     }
 
     void eachRoleHasItsOwnQueueInPostedOrder()
     {
-        BridgeServerProcess server;
-        QVERIFY(server.start());
-        const QByteArray key = connect(server, "Queue");
-        // Two posts before a poll: the second is not lost and not first.
-        send(server, key, "Client", "one");
-        send(server, key, "Client", "two");
-        send(server, key, "Host", "back");
-        QCOMPARE(get(server, key, "Client").body, QByteArray("one"));
-        QCOMPARE(get(server, key, "Client").body, QByteArray("two"));
-        QCOMPARE(get(server, key, "Client").body, QByteArray("Wait"));
-        QCOMPARE(get(server, key, "Host").body, QByteArray("back"));
-        QCOMPARE(get(server, key, "Host").body, QByteArray("Wait"));
+        QVERIFY(m_server->start());
+        const QByteArray key = newSession("Queue");
+        send(key, "Client", "one");
+        send(key, "Client", "two");
+        send(key, "Host", "back");
+        for (const char *expected : {"one", "two", "Wait"})
+            QCOMPARE(get(key, "Client"), QByteArray(expected));
+        QCOMPARE(get(key, "Host"), QByteArray("back"));
 
         // Concurrent posts from many connections: every one arrives once.
         QList<QNetworkReply *> replies;
-        QUrl url = server.url();
-        url.setPath(QStringLiteral("/Bridge/SendData.asp"));
-        for (int i = 0; i < 40; ++i) {
-            QNetworkRequest request(url);
-            request.setHeader(QNetworkRequest::ContentTypeHeader,
-                              QByteArrayLiteral("application/x-www-form-urlencoded"));
-            replies << m_net.post(request, "SessionKey=" + key + "&DataOwner=Host&SessionData=m" +
-                                               QByteArray::number(i));
-        }
-        for (QNetworkReply *reply : replies) {
-            if (!reply->isFinished())
-                QVERIFY(QSignalSpy(reply, &QNetworkReply::finished).wait(10000));
-            QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
-            reply->deleteLater();
-        }
+        for (int i = 0; i < 40; ++i)
+            replies << request("SendData.asp", "SessionKey=" + key +
+                                                   "&DataOwner=Host&SessionData=m" +
+                                                   QByteArray::number(i));
+        for (QNetworkReply *reply : replies)
+            QCOMPARE(answer(reply).status, 200);
         QSet<QByteArray> received;
         for (int i = 0; i < 40; ++i)
-            received.insert(get(server, key, "Host").body);
+            received.insert(get(key, "Host"));
         QCOMPARE(received.size(), 40);
         QVERIFY(received.contains("m0") && received.contains("m39"));
-        QCOMPARE(get(server, key, "Host").body, QByteArray("Wait"));
+        QCOMPARE(get(key, "Host"), QByteArray("Wait"));
     }
 
     void badRequestsGetClearAnswers()
     {
-        BridgeServerProcess server;
-        QVERIFY(server.start({QStringLiteral("--max-waiting"), QStringLiteral("2")}));
-        const QByteArray key = connect(server, "Strict");
+        QVERIFY(m_server->start({QStringLiteral("--max-waiting"), QStringLiteral("2")}));
+        const QByteArray key = newSession("Strict");
         const struct
         {
             const char *page;
@@ -151,104 +132,85 @@ private slots:
              "SessionKey=" + key + "&DataOwner=Host&SessionData=" + QByteArray(70000, 'a'), 413,
              "larger than"},
             {"Missing.asp", "x=1", 404, "Missing.asp"},
+            // A role's queue is bounded; the refusal says why.
+            {"SendData.asp", "SessionKey=" + key + "&DataOwner=Host&SessionData=1", 200, "OK"},
+            {"SendData.asp", "SessionKey=" + key + "&DataOwner=Host&SessionData=2", 200, "OK"},
+            {"SendData.asp", "SessionKey=" + key + "&DataOwner=Host&SessionData=3", 409, "waiting"},
         };
         for (const auto &c : cases) {
-            const Answer answer = post(server, QString::fromLatin1(c.page), c.form);
+            const Answer answer = post(c.page, c.form);
             QCOMPARE(answer.status, c.status);
             QVERIFY2(answer.body.contains(c.says), answer.body.constData());
         }
-        // A role's queue is bounded; the refusal says why.
-        QCOMPARE(send(server, key, "Host", "1").status, 200);
-        QCOMPARE(send(server, key, "Host", "2").status, 200);
-        const Answer full = send(server, key, "Host", "3");
-        QCOMPARE(full.status, 409);
-        QVERIFY(full.body.contains("waiting"));
         // None of that hurt the server or the session.
-        QVERIFY(server.isRunning());
-        QCOMPARE(get(server, key, "Host").body, QByteArray("1"));
+        QCOMPARE(get(key, "Host"), QByteArray("1"));
     }
 
-    void secondServerOnTheSamePortIsRefused()
+    void busyPortAndBadOptionsAreRefused()
     {
-        BridgeServerProcess first;
-        QVERIFY(first.start());
+        QVERIFY(m_server->start());
         QTemporaryDir dir;
         QProcess second;
         second.start(QStringLiteral(HVD_BRIDGE_SERVER_PATH),
-                     {QStringLiteral("--port"), QString::number(first.port()),
+                     {QStringLiteral("--port"), QString::number(m_server->port()),
                       QStringLiteral("--db"), dir.filePath(QStringLiteral("other.db"))});
         QVERIFY(second.waitForFinished(5000));
         QCOMPARE(second.exitCode(), 1);
         QVERIFY(second.readAllStandardError().contains("cannot listen"));
-        // Bad options are refused with the usage line, not guessed at.
         second.start(QStringLiteral(HVD_BRIDGE_SERVER_PATH),
                      {QStringLiteral("--port"), QStringLiteral("eighty")});
         QVERIFY(second.waitForFinished(5000));
         QCOMPARE(second.exitCode(), 2);
         QVERIFY(second.readAllStandardError().contains("usage: HvdBridge"));
-        QVERIFY(first.isRunning());
+        QVERIFY(m_server->isRunning());
     }
 
-    void sessionsPageListsNamesEscaped()
+    void restartLosesNothingAndListsNamesEscaped()
     {
-        BridgeServerProcess server;
-        QVERIFY(server.start());
-        const QByteArray first = connect(server, "Alpha");
-        const QByteArray second = connect(server, "<b>Bold</b> & \"Co\"");
-        QVERIFY(!first.isEmpty() && !second.isEmpty() && first != second);
+        QVERIFY(m_server->start());
+        const QByteArray key = newSession("Alpha");
+        const QByteArray other = newSession("<b>Bold</b> & \"Co\"");
+        QVERIFY(!other.isEmpty() && other != key);
+        send(key, "Client", "first");
+        send(key, "Client", "second");
+        send(key, "Host", "for host");
+        QCOMPARE(get(key, "Client"), QByteArray("first"));
+        // A crash, not a clean stop: only what was committed can be there.
+        m_server->kill();
+        QVERIFY(m_server->start());
+        QCOMPARE(get(key, "Client"), QByteArray("second"));
+        QCOMPARE(get(key, "Client"), QByteArray("Wait"));
+        send(key, "Client", "after");
+        // A clean stop works too and is reported as such.
+        QVERIFY(m_server->stop());
+        QVERIFY(m_server->start());
+        QCOMPARE(get(key, "Host"), QByteArray("for host"));
+        QCOMPARE(get(key, "Client"), QByteArray("after"));
+
         // The connector's empty form (one zero byte) and a browser's GET.
         for (const bool viaGet : {false, true}) {
-            const Answer list =
-                post(server, QStringLiteral("Sessions.asp"), QByteArray(1, '\0'), viaGet);
+            const Answer list = answer(request("Sessions.asp", QByteArray(1, '\0'), viaGet));
             QCOMPARE(list.status, 200);
-            QVERIFY(list.body.contains("Alpha"));
-            QVERIFY(list.body.contains(first) && list.body.contains(second));
+            QVERIFY(list.body.contains(key) && list.body.contains(other));
             QVERIFY(list.body.contains("&lt;b&gt;Bold&lt;/b&gt; &amp; &quot;Co&quot;"));
             QVERIFY(!list.body.contains("<b>"));
             QVERIFY(list.body.indexOf("Alpha") < list.body.indexOf("Bold"));
         }
     }
 
-    void restartLosesNothing()
-    {
-        BridgeServerProcess server;
-        QVERIFY(server.start());
-        const QByteArray key = connect(server, "Survivor");
-        send(server, key, "Client", "first");
-        send(server, key, "Client", "second");
-        send(server, key, "Host", "for host");
-        QCOMPARE(get(server, key, "Client").body, QByteArray("first"));
-        // A crash, not a clean stop: only what was committed can be there.
-        server.kill();
-        QVERIFY(server.start());
-        const Answer list = post(server, QStringLiteral("Sessions.asp"), QByteArray(1, '\0'));
-        QVERIFY(list.body.contains("Survivor") && list.body.contains(key));
-        QCOMPARE(get(server, key, "Client").body, QByteArray("second"));
-        QCOMPARE(get(server, key, "Client").body, QByteArray("Wait"));
-        send(server, key, "Client", "after");
-        // A clean stop works too and is reported as such.
-        QVERIFY(server.stop());
-        QVERIFY(server.start());
-        QCOMPARE(get(server, key, "Host").body, QByteArray("for host"));
-        QCOMPARE(get(server, key, "Client").body, QByteArray("after"));
-    }
-
     void idleSessionsExpire()
     {
-        BridgeServerProcess server;
-        QVERIFY(server.start({QStringLiteral("--idle-seconds"), QStringLiteral("2")}));
-        const QByteArray idle = connect(server, "Idle");
-        const QByteArray busy = connect(server, "Busy");
-        send(server, idle, "Client", "never fetched");
+        QVERIFY(m_server->start({QStringLiteral("--idle-seconds"), QStringLiteral("2")}));
+        const QByteArray idle = newSession("Idle");
+        const QByteArray busy = newSession("Busy");
+        send(idle, "Client", "never fetched");
         for (int i = 0; i < 4; ++i) {
             QTest::qWait(900);
-            QCOMPARE(get(server, busy, "Host").body, QByteArray("Wait"));
+            QCOMPARE(get(busy, "Host"), QByteArray("Wait"));
         }
-        const Answer gone = get(server, idle, "Client");
-        QCOMPARE(gone.status, 404);
-        const Answer list = post(server, QStringLiteral("Sessions.asp"), QByteArray(1, '\0'));
-        QVERIFY(!list.body.contains("Idle"));
-        QVERIFY(list.body.contains("Busy"));
+        QCOMPARE(post("GetData.asp", "SessionKey=" + idle + "&DataOwner=Client").status, 404);
+        const Answer list = post("Sessions.asp", QByteArray(1, '\0'));
+        QVERIFY(!list.body.contains("Idle") && list.body.contains("Busy"));
     }
 };
 
