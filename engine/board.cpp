@@ -99,9 +99,9 @@ bool Board::fromSave(const QList<QByteArray> &lines, bool host, Board *board, QS
             const bool ownFlag = isFlag(own[column]);
             const bool opponentFlag = isFlag(opponent[column]);
             if (ownFlag)
-                result.addFlag(row, column, own[column]);
+                result.addFlag(row, column, 'B', own[column]);
             if (opponentFlag)
-                result.addFlag(row, column, opponent[column]);
+                result.addFlag(row, column, 'R', opponent[column]);
             // A code under a flag is not kept, as a flag moving onto a code
             // replaces it.
             if (!ownFlag && !opponentFlag)
@@ -113,10 +113,12 @@ bool Board::fromSave(const QList<QByteArray> &lines, bool host, Board *board, QS
     return true;
 }
 
-void Board::addFlag(int row, int column, const QByteArray &code)
+void Board::addFlag(int row, int column, char side, QByteArray code)
 {
+    // The grid decides the side, whatever letter a stray code carries.
+    code[0] = side;
     m_flags.append(Flag{code, row, column});
-    idsOf(code.at(0))[index(row, column)] = FirstObjectId + int(m_flags.size()) - 1;
+    idsOf(side)[index(row, column)] = FirstObjectId + int(m_flags.size()) - 1;
 }
 
 QByteArray Board::cell(int row, int column) const

@@ -50,11 +50,11 @@ public:
 
     /// Builds the board from the lines of a save file (line 1 the map name,
     /// then 40 rows of the own army and 40 rows of the opponent's army; blank
-    /// lines are skipped). `host` tells which army is the host's: where both
-    /// grids hold something other than a flag on one cell, and where a cell
-    /// shows one of two flags, the host's army comes first in both players'
-    /// views, so the two boards stay each other's half-turn. False and an
-    /// error text for a malformed save.
+    /// lines are skipped). `host` tells which army is the host's: it wins
+    /// where both grids hold a code other than a flag on one cell, and it is
+    /// the one shown where a cell holds two flags, in both players' views, so
+    /// that the two boards stay each other's half-turn. False and an error
+    /// text for a malformed save.
     static bool fromSave(const QList<QByteArray> &lines, bool host, Board *board, QString *error);
 
     QByteArray mapName() const { return m_mapName; }
@@ -65,7 +65,7 @@ public:
     /// cell, 0 when none.
     int flagAt(int row, int column, char side) const;
     /// How many flags were on the board when it was built.
-    int objectCount() const { return m_flags.size(); }
+    int objectCount() const { return int(m_flags.size()); }
     /// True while the flag is on the board; row and column are set then.
     bool findFlag(int flagId, int *row, int *column) const;
     /// 'B' (own) or 'R' (opponent) for a flag on the board, 0 otherwise.
@@ -102,7 +102,7 @@ private:
     /// The object numbers per cell of the side's flags.
     QVector<int> &idsOf(char side) { return side == 'B' ? m_ownIds : m_opponentIds; }
     const QVector<int> &idsOf(char side) const { return side == 'B' ? m_ownIds : m_opponentIds; }
-    void addFlag(int row, int column, const QByteArray &code);
+    void addFlag(int row, int column, char side, QByteArray code);
 
     QByteArray m_mapName;
     bool m_host = true;

@@ -73,6 +73,14 @@ private slots:
         QVERIFY(!Board::fromSave(lines, true, &board, &error));
         QVERIFY(error.contains(QStringLiteral("79")));
         QVERIFY(!Board::fromSave({}, true, &board, &error));
+        // A stray side letter: the grid decides the side, both flags stay.
+        lines = save.split('\n');
+        lines[1].replace(0, 3, "R05");
+        lines[41].replace(0, 3, "R07");
+        QVERIFY(Board::fromSave(lines, true, &board, &error));
+        QCOMPARE(board.objectCount(), Armies::objectCount(save) + 2);
+        QCOMPARE(board.cell(0, 0), QByteArray("B05 "));
+        QCOMPARE(board.flagAt(0, 0, 'R'), 5002);
     }
 
     void movesCapturesAndLegality()
