@@ -1,164 +1,183 @@
 #pragma once
 
-// What the whole-game tests check once both stand-in engines have played:
-// the save files, the game logs and the final boards of the host's and the
-// client's game folders must tell one game, seen from opposite ends. The
-// expectations are worked out here on their own, not with the connector's
-// conversions.
+// The whole-game tests' common part: two game folders with the stand-in
+// engine, the map and armies chosen in a host and a client window, and the
+// checks once both engines have played: the save files, the game logs and
+// the final boards must tell one game, seen from opposite ends. What is
+// expected is worked out here on its own, not with the connector's code.
 
+#include "../tcpip/tcpwindowtesting.h"
+#include "filelistbox.h"
 #include "gamefolder.h"
 #include "tempgamefolder.h"
 
+#include <QCheckBox>
 #include <QRegularExpression>
-#include <QTest>
 
-namespace GameChecks {
-
-/// A map on which two random armies never share a cell: grass only in the
-/// top half, so each army stays on its own half of the overlaid board.
-inline QByteArray duelMap()
+class GameChecks
 {
-    QFile castle(QStringLiteral(HVD_DATA_DIR "/Castle.map"));
-    if (!castle.open(QIODevice::ReadOnly))
-        return QByteArray();
-    QList<QByteArray> lines = GameFolder::splitLines(castle.readAll());
-    for (int row = 20; row < 40 && row < lines.size(); ++row)
-        lines[row] = QByteArray("M03 ").repeated(40);
-    return lines.join("\r\n") + "\r\n";
-}
-
-/// Fills a game folder for a whole game: samples, the duel map, the engine
-/// and its script.
-inline void prepare(const TempGameFolder &dir, int moves, int seed)
-{
-    QVERIFY(dir.write(QStringLiteral("Duel.map"), duelMap()));
-    QVERIFY(dir.copySamples());
-    QVERIFY(dir.installEngine());
-    QVERIFY(dir.write(QStringLiteral("EngineScript.txt"), "moves " + QByteArray::number(moves) +
-                                                              ' ' + QByteArray::number(seed) +
-                                                              "\r\nidle-exit 60\r\n"));
-}
-
-inline QList<QByteArray> linesOf(const TempGameFolder &dir, const char *name)
-{
-    return GameFolder::splitLines(dir.read(QLatin1String(name)));
-}
-
-/// The commands of the lines that begin with the prefix ("SENT:", "RCVD:").
-inline QList<QByteArray> commands(const QList<QByteArray> &lines, const QByteArray &prefix)
-{
-    QList<QByteArray> found;
-    for (const QByteArray &line : lines) {
-        if (line.startsWith(prefix))
-            found.append(line.mid(prefix.size()));
-    }
-    return found;
-}
-
-/// The kinds of the log's command lines in order: 'S' sent, 'R' received.
-inline QByteArray turnOrder(const QList<QByteArray> &lines)
-{
-    QByteArray order;
-    for (const QByteArray &line : lines)
-        order += line.startsWith("SENT:") ? "S" : line.startsWith("RCVD:") ? "R" : "";
-    return order;
-}
-
-/// Board rows seen from the other end: rows and cells reversed, sides exchanged.
-inline QList<QByteArray> otherEnd(const QList<QByteArray> &rows)
-{
-    QList<QByteArray> turned;
-    for (const QByteArray &row : rows) {
-        QByteArray line;
-        for (int cell = row.size() - 4; cell >= 0; cell -= 4)
-            line += row.mid(cell, 4);
-        for (char &c : line)
-            c = c == 'B' ? 'R' : c == 'R' ? 'B' : c;
-        turned.prepend(line);
-    }
-    return turned;
-}
-
-/// Army rows with their flags marked as the own side's ("007 " to "B07 ").
-inline QList<QByteArray> markedOwn(QList<QByteArray> rows)
-{
-    for (QByteArray &row : rows) {
-        for (int cell = 0; cell + 3 <= row.size(); cell += 4) {
-            const int code = row.mid(cell, 3).toInt();
-            if (row.at(cell) == '0' && code >= 1 && code <= 12)
-                row[cell] = 'B';
+public:
+    /// Random armies play on "Duel.map", where they cannot share a cell:
+    /// Castle.map with grass only in its top half, so each army stays on its
+    /// own half of the overlaid board.
+    GameChecks(bool randomArmies, int moves)
+        : map(randomArmies ? "Duel" : "Castle"),
+          hostArmy(randomArmies ? "Random.arm" : "Castle_Guard.arm"),
+          clientArmy(randomArmies ? "Random.arm" : "Castle_Siege.arm"), m_random(randomArmies),
+          m_moves(moves)
+    {
+        QFile castle(QStringLiteral(HVD_DATA_DIR "/Castle.map"));
+        QVERIFY(castle.open(QIODevice::ReadOnly));
+        QList<QByteArray> duel = GameFolder::splitLines(castle.readAll());
+        for (int row = 20; row < 40 && row < duel.size(); ++row)
+            duel[row] = QByteArray("M03 ").repeated(40);
+        for (const TempGameFolder *dir : {&hostDir, &clientDir}) {
+            QVERIFY(dir->write(QStringLiteral("Duel.map"), duel.join("\r\n") + "\r\n"));
+            QVERIFY(dir->copySamples());
+            QVERIFY(dir->installEngine());
+            QVERIFY(dir->write(QStringLiteral("EngineScript.txt"),
+                               "moves " + QByteArray::number(moves) +
+                                   (dir == &hostDir ? " 11" : " 29") + "\r\nidle-exit 60\r\n"));
         }
     }
-    return rows;
-}
 
-/// Commands in the other player's view: flag numbers run backwards from the
-/// other end, directions turn round.
-inline QList<QByteArray> mirrored(const QList<QByteArray> &commands, int objectCount)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral("^<Root><Command FlagID='(\\d{4})' Direction='([NSEW])'(.*)$"));
-    const QHash<QString, QString> turn{{"N", "S"}, {"S", "N"}, {"E", "W"}, {"W", "E"}};
-    QList<QByteArray> result;
-    for (const QByteArray &command : commands) {
-        const QRegularExpressionMatch m = pattern.match(QString::fromLatin1(command));
-        result << (m.hasMatch() ? QStringLiteral("<Root><Command FlagID='%1' Direction='%2'%3")
-                                      .arg(objectCount + 10001 - m.captured(1).toInt())
-                                      .arg(turn.value(m.captured(2)), m.captured(3))
-                                      .toLatin1()
-                                : "unreadable: " + command);
-    }
-    return result;
-}
-
-/// The two save files: each side's own army first, its flags marked, and the
-/// same start from opposite ends.
-inline void checkSaves(const TempGameFolder &host, const TempGameFolder &client,
-                       const QByteArray &map, const QString &hostArmy, const QString &clientArmy)
-{
-    const QList<QByteArray> hostSave = linesOf(host, "HostGame.sav");
-    const QList<QByteArray> clientSave = linesOf(client, "ClientGame.sav");
-    QCOMPARE(hostSave.size(), 81);
-    QCOMPARE(clientSave.size(), 81);
-    QCOMPARE(hostSave.first(), map);
-    QCOMPARE(clientSave.first(), map);
-    const QList<QByteArray> hostArmyLines = GameFolder::splitLines(host.read(hostArmy));
-    const QList<QByteArray> clientArmyLines = GameFolder::splitLines(client.read(clientArmy));
-    QCOMPARE(hostArmyLines.value(0), map);
-    QCOMPARE(clientArmyLines.value(0), map);
-    QCOMPARE(hostSave.mid(1, 40), markedOwn(hostArmyLines.mid(1)));
-    QCOMPARE(clientSave.mid(1, 40), markedOwn(clientArmyLines.mid(1)));
-    QCOMPARE(otherEnd(hostSave.mid(1)), clientSave.mid(1));
-}
-
-/// The played game: strict turns with the host first, every move handed
-/// over once and in order in the other player's view, the engines' own logs
-/// agreeing with their connectors', and one final board from both ends.
-inline void checkGame(const TempGameFolder &host, const TempGameFolder &client, int moves)
-{
-    const QList<QByteArray> hostLog = linesOf(host, "GameLog.txt");
-    const QList<QByteArray> clientLog = linesOf(client, "GameLog.txt");
-    QVERIFY(hostLog.value(0).startsWith("GameLog: "));
-    QCOMPARE(turnOrder(hostLog), QByteArray("SR").repeated(moves));
-    QCOMPARE(turnOrder(clientLog), QByteArray("RS").repeated(moves));
-
-    const int objectCount = QString::fromLatin1(host.read(QStringLiteral("HostGame.sav")))
-                                .count(QRegularExpression(QStringLiteral("[BR]\\d\\d ")));
-    QCOMPARE(commands(clientLog, "RCVD:"), mirrored(commands(hostLog, "SENT:"), objectCount));
-    QCOMPARE(commands(hostLog, "RCVD:"), mirrored(commands(clientLog, "SENT:"), objectCount));
-    for (const TempGameFolder *dir : {&host, &client}) {
-        const QList<QByteArray> log = dir == &host ? hostLog : clientLog;
-        const QList<QByteArray> engineLog = linesOf(*dir, "EngineLog.txt");
-        QCOMPARE(commands(engineLog, "SENT:"), commands(log, "SENT:"));
-        QCOMPARE(commands(engineLog, "RCVD:"), commands(log, "RCVD:"));
+    /// The host chooses map and army and sends them, then the client its
+    /// army, until both can start. No army file belongs to the duel map:
+    /// "random" ticks itself.
+    void chooseAndSend(QWidget *host, QWidget *client) const
+    {
+        QVERIFY(control<FileListBox>(host, "File1")->selectFile(QString::fromLatin1(map + ".map")));
+        QCOMPARE(control<QCheckBox>(host, "Check2")->isChecked(), m_random);
+        QVERIFY(m_random ||
+                control<FileListBox>(host, "File2")->selectFile(QLatin1String(hostArmy)));
+        click(host, "Command2");
+        QTRY_VERIFY(button(client, "Command2")->isEnabled());
+        QCOMPARE(control<QCheckBox>(client, "Check2")->isChecked(), m_random);
+        QVERIFY(m_random ||
+                control<FileListBox>(client, "File1")->selectFile(QLatin1String(clientArmy)));
+        click(client, "Command2");
+        QTRY_VERIFY_WITH_TIMEOUT(button(host, "Command1")->isEnabled() &&
+                                     button(client, "Command1")->isEnabled(),
+                                 10000);
     }
 
-    const QList<QByteArray> hostBoard = linesOf(host, "EngineBoard.txt");
-    const QList<QByteArray> clientBoard = linesOf(client, "EngineBoard.txt");
-    QCOMPARE(hostBoard.size(), 41);
-    QCOMPARE(hostBoard.first(), QByteArray("Host"));
-    QCOMPARE(clientBoard.value(0), QByteArray("Client"));
-    QCOMPARE(otherEnd(hostBoard.mid(1)), clientBoard.mid(1));
-}
+    /// Waits for both engines to end, then checks what they and the
+    /// connectors left.
+    void checkPlayedGame() const
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFile::exists(hostDir.file(QStringLiteral("EngineBoard.txt"))) &&
+                QFile::exists(clientDir.file(QStringLiteral("EngineBoard.txt"))),
+            120000);
+        // The save files: each side's own army first, its flags marked B,
+        // then the other's; the same start from opposite ends.
+        const QList<QByteArray> hostSave = lines(hostDir, "HostGame.sav");
+        const QList<QByteArray> clientSave = lines(clientDir, "ClientGame.sav");
+        QCOMPARE(hostSave.size(), 81);
+        QCOMPARE(clientSave.value(0), map);
+        QCOMPARE(unmarked(hostSave.mid(0, 41)), lines(hostDir, hostArmy));
+        QCOMPARE(unmarked(clientSave.mid(0, 41)), lines(clientDir, clientArmy));
+        QCOMPARE(otherEnd(hostSave.mid(1)), clientSave.mid(1));
 
-} // namespace GameChecks
+        // Strict turns, the host first; every move handed over once and in
+        // order, in the other player's view; the engines' own logs agree.
+        const QList<QByteArray> hostLog = lines(hostDir, "GameLog.txt");
+        const QList<QByteArray> clientLog = lines(clientDir, "GameLog.txt");
+        QVERIFY(hostLog.value(0).startsWith("GameLog: "));
+        QCOMPARE(turnOrder(hostLog), QByteArray("SR").repeated(m_moves));
+        QCOMPARE(turnOrder(clientLog), QByteArray("RS").repeated(m_moves));
+        const int objectCount = QString::fromLatin1(hostSave.join())
+                                    .count(QRegularExpression(QStringLiteral("[BR]\\d\\d ")));
+        QCOMPARE(commands(clientLog, "RCVD:"), mirrored(commands(hostLog, "SENT:"), objectCount));
+        QCOMPARE(commands(hostLog, "RCVD:"), mirrored(commands(clientLog, "SENT:"), objectCount));
+        for (const QByteArray &kind : {QByteArray("SENT:"), QByteArray("RCVD:")}) {
+            QCOMPARE(commands(lines(hostDir, "EngineLog.txt"), kind), commands(hostLog, kind));
+            QCOMPARE(commands(lines(clientDir, "EngineLog.txt"), kind), commands(clientLog, kind));
+        }
+
+        // One final board, seen from both ends.
+        const QList<QByteArray> hostBoard = lines(hostDir, "EngineBoard.txt");
+        const QList<QByteArray> clientBoard = lines(clientDir, "EngineBoard.txt");
+        QCOMPARE(hostBoard.size(), 41);
+        QCOMPARE(hostBoard.first(), QByteArray("Host"));
+        QCOMPARE(clientBoard.value(0), QByteArray("Client"));
+        QCOMPARE(otherEnd(hostBoard.mid(1)), clientBoard.mid(1));
+    }
+
+    TempGameFolder hostDir, clientDir;
+    const QByteArray map;
+    const char *const hostArmy;
+    const char *const clientArmy;
+
+private:
+    static QList<QByteArray> lines(const TempGameFolder &dir, const char *name)
+    {
+        return GameFolder::splitLines(dir.read(QLatin1String(name)));
+    }
+
+    /// The commands of the lines that begin with the prefix.
+    static QList<QByteArray> commands(const QList<QByteArray> &lines, const QByteArray &prefix)
+    {
+        QList<QByteArray> found;
+        for (const QByteArray &line : lines) {
+            if (line.startsWith(prefix))
+                found.append(line.mid(prefix.size()));
+        }
+        return found;
+    }
+
+    /// The kinds of the log's command lines in order: 'S' sent, 'R' received.
+    static QByteArray turnOrder(const QList<QByteArray> &lines)
+    {
+        QByteArray order;
+        for (const QByteArray &line : lines)
+            order += line.startsWith("SENT:") ? "S" : line.startsWith("RCVD:") ? "R" : "";
+        return order;
+    }
+
+    /// Board rows seen from the other end: rows and cells reversed, the side
+    /// letters exchanged.
+    static QList<QByteArray> otherEnd(const QList<QByteArray> &rows)
+    {
+        QList<QByteArray> turned;
+        for (const QByteArray &row : rows) {
+            QByteArray line;
+            for (int cell = row.size() - 4; cell >= 0; cell -= 4)
+                line += row.mid(cell, 4);
+            for (char &c : line)
+                c = c == 'B' ? 'R' : c == 'R' ? 'B' : c;
+            turned.prepend(line);
+        }
+        return turned;
+    }
+
+    /// Save rows as the army file holds them ("B07 " back to "007 ").
+    static QList<QByteArray> unmarked(QList<QByteArray> rows)
+    {
+        for (QByteArray &row : rows)
+            row.replace('B', '0');
+        return rows;
+    }
+
+    /// Commands in the other player's view: flag numbers run backwards from
+    /// the other end, directions turn round.
+    static QList<QByteArray> mirrored(const QList<QByteArray> &commands, int objectCount)
+    {
+        static const QRegularExpression pattern(
+            QStringLiteral("^<Root><Command FlagID='(\\d{4})' Direction='([NSEW])'(.*)$"));
+        const QHash<QString, QString> turn{{"N", "S"}, {"S", "N"}, {"E", "W"}, {"W", "E"}};
+        QList<QByteArray> result;
+        for (const QByteArray &command : commands) {
+            const QRegularExpressionMatch m = pattern.match(QString::fromLatin1(command));
+            result << (m.hasMatch() ? QStringLiteral("<Root><Command FlagID='%1' Direction='%2'%3")
+                                          .arg(objectCount + 10001 - m.captured(1).toInt())
+                                          .arg(turn.value(m.captured(2)), m.captured(3))
+                                          .toLatin1()
+                                    : "unreadable: " + command);
+        }
+        return result;
+    }
+
+    bool m_random;
+    int m_moves;
+};
