@@ -1,0 +1,622 @@
+#include "armyflip.h"
+#include "armytexts.h"
+#include "clientsession.h"
+#include "gamefolder.h"
+#include "hostsession.h"
+#include "memorypipe.h"
+#include "messages.h"
+#include "reassembly.h"
+#include "tempgamefolder.h"
+#include "textoutputbox.h"
+
+#include <QDir>
+#include <QMap>
+#include <QSignalSpy>
+#include <QTest>
+#include <functional>
+
+using ArmyTexts::army;
+using ArmyTexts::command;
+using Step = Reassembly::Step;
+using Splitter = std::function<QList<QByteArray>(const QByteArray &)>;
+
+namespace {
+
+const QByteArray ClientArmy = army(ArmyTexts::oneOfEachKind(37));
+const QByteArray BridgeCommand =
+    "<ROOT><COMMAND FlagID=\"5022\" Direction=\"W\" SerpentJump=\"No\"></COMMAND></ROOT>";
+
+QByteArray sample(const char *name)
+{
+    QFile file(QStringLiteral(HVD_DATA_DIR "/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QList<QByteArray> whole(const QByteArray &bytes)
+{
+    return {bytes};
+}
+
+/// One game: a host and a client session, each in a game folder of its own,
+/// joined by an in-memory pipe. The host plays "Castle_Guard.arm": the sample
+/// army, or one flag of each kind.
+struct Game
+{
+    explicit Game(Session::Transport transport = Session::Transport::Tcp, bool samples = false)
+        : host(hostFolder, transport), client(clientFolder, transport)
+    {
+        // The sample armies, read once: copying them in costs a disk sync each.
+        static const QByteArray guard = sample("Castle_Guard.arm");
+        static const QByteArray siege = sample("Castle_Siege.arm");
+        QVERIFY(hostTmp.write("Castle_Guard.arm",
+                              samples ? guard : army(ArmyTexts::oneOfEachKind(38))));
+        if (samples)
+            QVERIFY(clientTmp.write("Castle_Siege.arm", siege));
+        host.setSendFunction(pipe.hostEnd());
+        host.setOutputBox(&hostBox);
+        host.setSelectionProvider([this] { return chosen; });
+        client.setSendFunction(pipe.clientEnd());
+        client.setOutputBox(&clientBox);
+    }
+
+    /// The TCP/IP handshake up to both sides being ready, the army and the
+    /// start data delivered in the splitters' pieces. With chat, each side
+    /// sends a line just before and after its large message, so that they
+    /// may arrive joined to its pieces.
+    void playTcp(const Splitter &armyPieces, const Splitter &startPieces, bool chat)
+    {
+        host.listening();
+        client.connectClicked();
+        host.connectionAccepted("127.0.0.1", 50000);
+        client.connected("127.0.0.1", 3456);
+        QVERIFY(host.sendMap(chosen.mapFile));
+        client.received(pipe.takeToClient());
+        if (chat)
+            client.chatEntered("ready");
+        QVERIFY(client.sendArmy("Castle_Siege.arm"));
+        if (chat) {
+            client.chatEntered("over");
+            host.chatEntered("go");
+        }
+        for (const QByteArray &piece : armyPieces(pipe.takeToHost()))
+            host.received(piece);
+        if (chat)
+            host.chatEntered("bye");
+        for (const QByteArray &piece : startPieces(pipe.takeToClient()))
+            client.received(piece);
+    }
+
+    /// The game files of both sides and the start data message.
+    QMap<QString, QByteArray> files() const
+    {
+        QMap<QString, QByteArray> files;
+        for (const char *name : {"ClientARMY.tmp", "TopARMY.tmp", "HostGame.sav"})
+            files.insert(QStringLiteral("host ") + name, hostTmp.read(name));
+        for (const char *name : {"HostGame.tmp", "ClientGame.sav"})
+            files.insert(QStringLiteral("client ") + name, clientTmp.read(name));
+        files.insert("start data message", Messages::startDataMessage(host.startData()));
+        return files;
+    }
+
+    TempGameFolder hostTmp;
+    TempGameFolder clientTmp;
+    GameFolder hostFolder{hostTmp.path()};
+    GameFolder clientFolder{clientTmp.path()};
+    MemoryPipe pipe;
+    TextOutputBox hostBox;
+    TextOutputBox clientBox;
+    HostSelections chosen{"Castle.map", "Castle_Guard.arm", false};
+    HostSession host;
+    ClientSession client;
+};
+
+/// Compares the files of a game with those of the game whose messages came
+/// whole, naming the first file that differs.
+void compareFiles(const Game &game, const QMap<QString, QByteArray> &expected, const QString &what)
+{
+    QVERIFY2(game.host.startEnabled() && game.client.startEnabled(), qPrintable(what));
+    const QMap<QString, QByteArray> got = game.files();
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        QVERIFY2(!it.value().isEmpty(), qPrintable(it.key()));
+        QVERIFY2(got.value(it.key()) == it.value(), qPrintable(what + ": " + it.key()));
+    }
+}
+
+QMap<QString, QByteArray> filesOfWholeMessages()
+{
+    Game game(Session::Transport::Tcp, true);
+    game.playTcp(whole, whole, false);
+    return game.files();
+}
+
+} // namespace
+
+class TestProtocol : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void mapNamesThatLeaveTheGameFolderAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("plain") << QByteArray("Castle.map") << true;
+        QTest::newRow("blank, 8-bit") << QByteArray("Big Ch\xe2teau.map") << true;
+        QTest::newRow("like a device") << QByteArray("Console.map") << true;
+        const QList<QByteArray> refused = {"",
+                                           "../Castle.map",
+                                           "..\\Castle.map",
+                                           "..",
+                                           "Send/A.xml",
+                                           "/etc/passwd.map",
+                                           "C:Castle.map",
+                                           "C:\\Castle.map",
+                                           "Cas\ttle.map",
+                                           "Castle.map\r\nCLIENT: x",
+                                           "*.map",
+                                           "con.map",
+                                           "COM1.map",
+                                           ".map",
+                                           QByteArray(300, 'a') + ".map"};
+        for (int i = 0; i < refused.size(); ++i)
+            QTest::addRow("refused %d", i) << refused[i] << false;
+    }
+    void mapNamesThatLeaveTheGameFolderAreRefused()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, accepted);
+        QCOMPARE(Messages::mapNameProblem(name).isEmpty(), accepted);
+    }
+
+    void reassemblyTakesAnySplitAndHandsBackJoinedText()
+    {
+        const QByteArray text = army(ArmyTexts::oneOfEachKind(20));
+        const QByteArray message = Messages::armyMessage(text);
+        for (int at = 1; at < message.size(); ++at) {
+            Reassembly r(Messages::ArmyMarker, Messages::ArmyLineEnds, Messages::ArmyLimit);
+            const QList<QByteArray> pieces = MemoryPipe::cut(message, {at});
+            // The first piece never completes: the last line end is missing.
+            QVERIFY(r.take(pieces[0]) != Step::Completed);
+            QVERIFY2(r.take(pieces[1]) == Step::Completed && r.payload() == text,
+                     qPrintable(QString::number(at)));
+        }
+        Reassembly r(Messages::ArmyMarker, Messages::ArmyLineEnds, Messages::ArmyLimit);
+        QCOMPARE(r.take(message), Step::Completed);
+        QCOMPARE(r.take("CLIENT: hello"), Step::AlreadyComplete);
+        QCOMPARE(r.payload(), text);
+        // Chat joined in front of a new army message, or behind its last line
+        // end (also when that line end was split), is handed back.
+        QByteArray before;
+        QCOMPARE(r.take("CLIENT: again" + message, &before), Step::Completed);
+        QCOMPARE(before, QByteArray("CLIENT: again"));
+        QByteArray after;
+        QCOMPARE(r.take(message.chopped(1)), Step::Started);
+        QCOMPARE(r.take("\nCLIENT: bye", nullptr, &after), Step::Completed);
+        QCOMPARE(after, QByteArray("CLIENT: bye"));
+        QCOMPARE(r.payload(), text);
+        // Empty lines stay with the army.
+        after.clear();
+        QCOMPARE(r.take(message + "\r\n \r\n", nullptr, &after), Step::Completed);
+        QVERIFY(after.isEmpty());
+        QCOMPARE(r.payload(), text + "\r\n \r\n");
+    }
+
+    void oversizedMessagesAreDroppedUntilTheNextMarker()
+    {
+        Reassembly r(Messages::ArmyMarker, Messages::ArmyLineEnds, 1000);
+        QCOMPARE(r.take("ARMYDATA: " + QByteArray(600, '0')), Step::Started);
+        QCOMPARE(r.take(QByteArray(600, '0')), Step::Overflowed);
+        QVERIFY(r.payload().isEmpty());
+        QCOMPARE(r.take(QByteArray(5000, '0')), Step::Dropped);
+        const QByteArray small = QByteArray("0\r\n").repeated(41);
+        QCOMPARE(r.take("ARMYDATA: " + small), Step::Completed);
+        QCOMPARE(r.payload(), small);
+        QVERIFY(!r.takeWhole(QByteArray(1001, '0'))); // the bridge's whole messages
+        QVERIFY(r.takeWhole("x"));
+
+        Game game;
+        game.host.received("ARMYDATA: " + QByteArray(40000, '0'));
+        game.host.received(QByteArray(40000, '0'));
+        const QByteArray told = game.hostBox.text();
+        QVERIFY(told.endsWith("larger than 65536 characters and was dropped.\r\n"));
+        QVERIFY(game.host.armyBuffer().isEmpty());
+        game.host.received(QByteArray(40000, '0'));
+        QCOMPARE(game.hostBox.text(), told);
+        game.host.received(Messages::armyMessage(ClientArmy));
+        QVERIFY(game.host.startEnabled());
+    }
+
+    void hostStatesAndStatusLines()
+    {
+        Game game;
+        HostSession &s = game.host;
+        QVERIFY(!s.sendEnabled() && !s.startEnabled() && !s.chatEnabled() && !s.gameRunning());
+        QCOMPARE(HostSession::selectionProblem({}), QStringLiteral("Please select Map!"));
+        QCOMPARE(HostSession::selectionProblem({"Castle.map", {}, false}),
+                 QStringLiteral("Please select Army!"));
+        QVERIFY(HostSession::selectionProblem({"Castle.map", {}, true}).isEmpty());
+        s.listening();
+        QCOMPARE(game.hostBox.text(), QByteArray("Waiting For Remote Client...\r\n"));
+        s.connectionAccepted("127.0.0.1", 50123);
+        QVERIFY(s.chatEnabled() && s.sendEnabled() && !s.startEnabled());
+        QCOMPARE(game.hostBox.text(), QByteArray("127.0.0.1:50123 connected\r\n\r\n"));
+        QVERIFY(!game.hostBox.caretAtEnd());
+        s.chatEntered("hello");
+        QCOMPARE(game.pipe.takeToClient(), QByteArray("SERVER: hello"));
+        QVERIFY(game.hostBox.text().endsWith("connected\r\n\r\nSERVER: hello\r\n"));
+        // A send that fails keeps the button for another try.
+        game.pipe.setOpen(false);
+        QVERIFY(!s.sendMap("Castle.map"));
+        QVERIFY(s.sendEnabled());
+        game.pipe.setOpen(true);
+        QVERIFY(s.sendMap("Castle.map"));
+        QCOMPARE(game.pipe.takeToClient(), QByteArray("MAP: Castle.map"));
+        QVERIFY(!s.sendEnabled());
+        // The client goes; the next one is accepted and may get the map again.
+        s.peerClosed();
+        QVERIFY(!s.chatEnabled() && !s.sendEnabled());
+        QCOMPARE(game.hostBox.text(), QByteArray("Client closed connection\r\n\r\n"));
+        s.connectionAccepted("127.0.0.1", 50124);
+        QVERIFY(s.chatEnabled() && s.sendEnabled());
+    }
+
+    void theArmyCompletesByItsContentNotItsSize()
+    {
+        Game game;
+        HostSession &s = game.host;
+        // 3000 and 3400 payload characters are shown, not complete; past 6399
+        // characters the last rows are still on the way.
+        const QList<QByteArray> pieces =
+            MemoryPipe::cut(Messages::armyMessage(ClientArmy), {3010, 6410, 6490});
+        s.received(pieces[0]);
+        s.received(pieces[1]);
+        QCOMPARE(game.hostBox.text(), pieces[0] + "\r\n" + pieces[1] + "\r\n");
+        s.received(pieces[2]);
+        QVERIFY(s.armyBuffer().size() > 6399);
+        QVERIFY(!s.armyComplete() && !s.startEnabled());
+        QVERIFY(game.pipe.toClient().isEmpty());
+        QVERIFY(!QFile::exists(game.hostTmp.file("ClientARMY.tmp")));
+
+        QSignalSpy completed(&s, &HostSession::completed);
+        s.received(pieces[3]);
+        QCOMPARE(completed.size(), 1);
+        QCOMPARE(game.hostTmp.read("ClientARMY.tmp"), ClientArmy + "\r\n");
+        QCOMPARE(game.hostBox.text(), QByteArray("Ready to Start\r\n"));
+        QVERIFY(game.hostBox.caretAtEnd() && s.startEnabled());
+        QCOMPARE(game.pipe.takeToClient(), Messages::startDataMessage(s.startData()));
+        QCOMPARE(s.objectCount(), qint16(24));
+        // The host's own flags are R, the client's B, in the start data.
+        QCOMPARE(s.startData().count("R01"), 1);
+        QCOMPARE(s.startData().count("B01"), 1);
+    }
+
+    void hostArrivalsAfterCompletionAndAfterTheStart()
+    {
+        Game game;
+        HostSession &s = game.host;
+        // The own army is missing: nothing is sent until a later arrival finds it.
+        game.chosen.randomArmy = true;
+        s.received(Messages::armyMessage(ClientArmy));
+        QVERIFY(game.hostBox.text().startsWith("The game files could not be made: "));
+        QVERIFY(!s.startEnabled() && game.pipe.toClient().isEmpty());
+        game.chosen.randomArmy = false;
+        s.received("CLIENT: try again");
+        QVERIFY(s.startEnabled());
+        const QByteArray first = game.pipe.takeToClient();
+        QVERIFY(first.startsWith("SAVEDATA1: "));
+
+        // Chat now writes the files and sends the start data again, unshown.
+        QVERIFY(game.hostTmp.write("HostGame.sav", "stale"));
+        s.received("CLIENT: ready?");
+        QCOMPARE(game.hostBox.text(), QByteArray("Ready to Start\r\n"));
+        QCOMPARE(game.pipe.takeToClient(), first);
+        QVERIFY(game.hostTmp.read("HostGame.sav").startsWith("Castle\r\n"));
+
+        // A command before "Start" is handed over at once, converted.
+        s.received(command("5022", 'W'));
+        QCOMPARE(game.hostTmp.read("Receive/AICommand.xml"), command("5003", 'E') + "\r\n");
+        QVERIFY(game.pipe.takeToClient().startsWith("SAVEDATA1: "));
+
+        s.gameStarted();
+        QVERIFY(s.gameRunning() && !s.startEnabled());
+        QVERIFY(QFile::remove(game.hostTmp.file("Receive/AICommand.xml")));
+        s.received(command("5022", 'W'));
+        QCOMPARE(game.hostBox.text(), "RECEIVED:\r\n" + command("5003", 'E') + "\r\n");
+        QCOMPARE(game.hostTmp.read("Receive/AICommand.xml"), command("5003", 'E') + "\r\n");
+        // Once the game runs an army message is only shown.
+        QVERIFY(QFile::remove(game.hostTmp.file("ClientARMY.tmp")));
+        s.received(Messages::armyMessage(ClientArmy));
+        QVERIFY(!QFile::exists(game.hostTmp.file("ClientARMY.tmp")));
+        QVERIFY(game.hostBox.text().endsWith(Messages::armyMessage(ClientArmy) + "\r\n"));
+        QVERIFY(game.pipe.toClient().isEmpty());
+        s.gameStopped();
+    }
+
+    void clientStatesAndMapMessages()
+    {
+        Game game;
+        ClientSession &s = game.client;
+        QCOMPARE(s.armyPattern(), QStringLiteral("nothing.nothing"));
+        s.connectClicked();
+        QVERIFY(!s.connectEnabled());
+        s.connectFailed();
+        QVERIFY(s.connectEnabled());
+        s.connectClicked();
+        s.connected("127.0.0.1", 3456);
+        QVERIFY(s.chatEnabled() && !s.connectEnabled() && !s.sendEnabled());
+        QCOMPARE(game.clientBox.text(), QByteArray("127.0.0.1:3456 connected\r\n\r\n"));
+
+        // Lower-case markers are no map message: only shown.
+        QSignalSpy received(&s, &ClientSession::mapReceived);
+        s.received("map: Castle.map");
+        QVERIFY(s.mapName().isEmpty() && !s.sendEnabled());
+        QVERIFY(game.clientBox.text().endsWith("map: Castle.map\r\n"));
+        QVERIFY(game.clientTmp.write("Castle_Guard.arm", ClientArmy));
+        s.received("MAP: Castle.map");
+        QCOMPARE(s.armyPattern(), QStringLiteral("*Castle*.arm"));
+        QVERIFY(!s.randomArmySuggested() && s.sendEnabled());
+        QCOMPARE(received.size(), 1);
+        // A map with no army file ticks "Create Random Army".
+        s.received("MAP: Valley.map");
+        QCOMPARE(s.armyPattern(), QStringLiteral("*Valley*.arm"));
+        QVERIFY(s.randomArmySuggested());
+        // Refused names keep the accepted one, and the files stay in the folder.
+        int refused = 0;
+        for (const QByteArray name : {"../outside.map", "/tmp/outside.map", "C:\\outside.map"}) {
+            s.received("MAP: " + name);
+            QCOMPARE(game.clientBox.text().count("The map name from the host was refused ("),
+                     ++refused);
+            QCOMPARE(s.mapName(), QByteArray("Valley.map"));
+        }
+        QCOMPARE(received.size(), 2);
+        s.received(Messages::startDataMessage(QByteArray("000 \r\n").repeated(80)));
+        QVERIFY(game.clientTmp.read("HostGame.tmp").startsWith("Valley\r\n"));
+        QVERIFY(!QFileInfo::exists(game.clientTmp.path() + "/../outside"));
+        QVERIFY(!QFileInfo::exists("/tmp/outside"));
+
+        s.peerClosed();
+        QVERIFY(!s.chatEnabled() && !s.connectEnabled());
+        QVERIFY(game.clientBox.text().endsWith("Server closed connection\r\n\r\n"));
+        game.pipe.setOpen(false);
+        s.chatEntered("anyone?");
+        QVERIFY(game.clientBox.text().endsWith(
+            "CLIENT: anyone?\r\n(not sent: there is no connection)\r\n"));
+    }
+
+    void theArmyGoesOutLineByLine()
+    {
+        Game game;
+        ClientSession &s = game.client;
+        s.received("MAP: Castle.map");
+        // Bare LF line ends and a last line without one go out as CR LF.
+        QVERIFY(game.clientTmp.write("Castle_Guard.arm", "Castle\n000 001 \r\n002 "));
+        QString error;
+        QVERIFY(!s.sendArmy("Missing.arm", &error));
+        QVERIFY(error.contains("Missing.arm"));
+        QVERIFY(s.sendEnabled() && game.pipe.sends() == 0);
+        QVERIFY(s.sendArmy("castle_guard.ARM", &error));
+        QCOMPARE(game.pipe.takeToHost(), QByteArray("ARMYDATA: Castle\r\n000 001 \r\n002 \r\n"));
+        QVERIFY(!s.sendEnabled());
+        QCOMPARE(ClientSession::selectionProblem(false, false),
+                 QStringLiteral("Please select Army!"));
+        QVERIFY(ClientSession::selectionProblem(true, false).isEmpty());
+    }
+
+    void startDataInThreePieces()
+    {
+        Game game;
+        game.host.received(Messages::armyMessage(ClientArmy));
+        const QByteArray message = game.pipe.takeToClient();
+        QCOMPARE(message.size(), 12971);
+        ClientSession &s = game.client;
+        s.received("MAP: Castle.map");
+        QSignalSpy completed(&s, &ClientSession::completed);
+        const QList<QByteArray> pieces = MemoryPipe::cut(message, {4000, 8000});
+        QCOMPARE(pieces[2].size(), 4971);
+        s.received(pieces[0]);
+        s.received(pieces[1]);
+        QVERIFY(game.clientBox.text().endsWith(pieces[0] + "\r\n" + pieces[1] + "\r\n"));
+        QVERIFY(!s.startEnabled());
+        s.received(pieces[2]);
+        QCOMPARE(completed.size(), 1);
+        QCOMPARE(game.clientBox.text(), QByteArray("Ready to Start\r\n"));
+        QVERIFY(game.clientBox.caretAtEnd() && s.startEnabled());
+        QCOMPARE(game.clientTmp.read("HostGame.tmp"),
+                 "Castle\r\n" + game.host.startData() + "\r\n");
+        // The client's own flags come back where its army file has them.
+        const QList<QByteArray> save =
+            GameFolder::splitLines(game.clientTmp.read("ClientGame.sav"));
+        const QList<QByteArray> rows = GameFolder::splitLines(ClientArmy);
+        for (int row = 1; row <= 40; ++row)
+            QCOMPARE(save.at(row), markSide(rows.at(row), 'B'));
+    }
+
+    void clientArrivalsAfterCompletionAndAfterTheStart()
+    {
+        Game game;
+        ClientSession &s = game.client;
+        game.host.received(Messages::armyMessage(ClientArmy));
+        const QByteArray startData = game.pipe.takeToClient();
+        // Start data before the map name: kept until the map comes.
+        s.received(startData);
+        QVERIFY(!s.startEnabled() && !QFile::exists(game.clientTmp.file("ClientGame.sav")));
+        s.received("MAP: Castle.map");
+        QVERIFY(s.startEnabled());
+        // A chat line now writes the files again and is not shown.
+        QVERIFY(QFile::remove(game.clientTmp.file("ClientGame.sav")));
+        s.received("SERVER: hello");
+        QCOMPARE(game.clientBox.text(), QByteArray("Ready to Start\r\n"));
+        QVERIFY(QFile::exists(game.clientTmp.file("ClientGame.sav")));
+        // A command before "Start" reaches the engine unchanged.
+        s.received(command("5003", 'E'));
+        QCOMPARE(game.clientTmp.read("Receive/AICommand.xml"), command("5003", 'E') + "\r\n");
+
+        s.gameStarted();
+        QVERIFY(s.gameRunning() && !s.startEnabled());
+        QVERIFY(QFile::remove(game.clientTmp.file("ClientGame.sav")));
+        QVERIFY(QFile::remove(game.clientTmp.file("HostGame.tmp")));
+        s.received(startData);
+        QVERIFY(!QFile::exists(game.clientTmp.file("ClientGame.sav")));
+        QVERIFY(!QFile::exists(game.clientTmp.file("HostGame.tmp")));
+        QVERIFY(game.clientBox.text().endsWith(startData + "\r\n"));
+        s.gameStopped();
+    }
+
+    void tcpHandshakeAndCommandsBothWays()
+    {
+        Game game(Session::Transport::Tcp, true);
+        game.playTcp(whole, whole, false);
+        QCOMPARE(game.client.mapName(), QByteArray("Castle.map"));
+        QVERIFY(game.host.startEnabled() && game.client.startEnabled());
+        QVERIFY(!game.host.sendEnabled() && !game.client.sendEnabled());
+        QCOMPARE(game.hostBox.text(), QByteArray("Ready to Start\r\n"));
+        QCOMPARE(game.clientBox.text(), QByteArray("Ready to Start\r\n"));
+
+        // Each save: the map name, the own army marked B as in its army file,
+        // the other army half-turned and marked R.
+        const QList<QByteArray> guard =
+            GameFolder::splitLines(game.hostTmp.read("Castle_Guard.arm"));
+        const QList<QByteArray> siege =
+            GameFolder::splitLines(game.clientTmp.read("Castle_Siege.arm"));
+        const QList<QByteArray> hostSave =
+            GameFolder::splitLines(game.hostTmp.read("HostGame.sav"));
+        const QList<QByteArray> clientSave =
+            GameFolder::splitLines(game.clientTmp.read("ClientGame.sav"));
+        QCOMPARE(hostSave.size(), 81);
+        QCOMPARE(clientSave.size(), 81);
+        QCOMPARE(hostSave[0], QByteArray("Castle"));
+        QCOMPARE(clientSave[0], QByteArray("Castle"));
+        for (int row = 1; row <= 40; ++row) {
+            QCOMPARE(hostSave[row], markSide(guard[row], 'B'));
+            QCOMPARE(hostSave[40 + row], markSide(halfTurnRow(siege[41 - row]), 'R'));
+            QCOMPARE(clientSave[row], markSide(siege[row], 'B'));
+            QCOMPARE(clientSave[40 + row], markSide(halfTurnRow(guard[41 - row]), 'R'));
+        }
+        QCOMPARE(game.host.objectCount(), maxCount(game.host.startData()));
+
+        // The game: chat is shown; the host's engine moves, the client's
+        // engine gets it in its own view and answers with the same text, which
+        // reaches the host's engine as the host's engine wrote it.
+        game.host.gameStarted();
+        game.client.gameStarted();
+        game.client.chatEntered("good luck");
+        game.host.received(game.pipe.takeToHost());
+        QVERIFY(game.hostBox.text().endsWith("CLIENT: good luck\r\n"));
+        const QByteArray hostMove = command("5003", 'E');
+        QVERIFY(game.hostTmp.write("Send/AICommand.xml", hostMove + "\r\n"));
+        QTRY_VERIFY(!game.pipe.toClient().isEmpty());
+        const QByteArray sent = game.pipe.takeToClient();
+        QVERIFY(sent != hostMove && sent.contains("Direction='W'"));
+        game.client.received(sent);
+        QCOMPARE(game.clientTmp.read("Receive/AICommand.xml"), sent + "\r\n");
+        QCOMPARE(game.clientBox.text(), "RECEIVED:\r\n" + sent + "\r\n");
+        QVERIFY(game.clientTmp.write("Send/AICommand.xml", sent + "\r\n"));
+        QTRY_COMPARE(game.pipe.toHost(), sent);
+        game.host.received(game.pipe.takeToHost());
+        QCOMPARE(game.hostTmp.read("Receive/AICommand.xml"), hostMove + "\r\n");
+        const QByteArray log = game.hostTmp.read("GameLog.txt");
+        QVERIFY(log.contains("SENT:" + hostMove + "\r\n") &&
+                log.contains("RCVD:" + hostMove + "\r\n"));
+        game.host.gameStopped();
+        game.client.gameStopped();
+    }
+
+    void bridgeGameMakesTheSameFiles()
+    {
+        const QMap<QString, QByteArray> overTcp = filesOfWholeMessages();
+        Game game(Session::Transport::Bridge, true);
+        HostSession &host = game.host;
+        ClientSession &client = game.client;
+        QVERIFY(host.sendEnabled() && !host.chatEnabled() && !client.chatEnabled());
+        host.registered();
+        QVERIFY(game.hostBox.text().startsWith("Give the Session ID to other player.\r\n"));
+        host.chatEntered("hello");
+        client.chatEntered("hi");
+        QCOMPARE(game.pipe.sends(), 0);
+        QVERIFY(client.findSessionsEnabled() && !client.connectEnabled());
+        client.sessionIdTyped();
+        QVERIFY(!client.findSessionsEnabled() && client.connectEnabled());
+        client.mapFetchStarted();
+        QVERIFY(!client.sessionIdEnabled() && !client.connectEnabled());
+        QCOMPARE(client.mapAnswer("Wait"), Session::Poll::KeepPolling);
+        QCOMPARE(client.mapAnswer("MAP: ../../x.map"), Session::Poll::Done);
+        QVERIFY(client.mapName().isEmpty() && !client.sendEnabled() && client.connectEnabled());
+        QVERIFY(host.sendMap(game.chosen.mapFile));
+        QCOMPARE(client.mapAnswer(game.pipe.takeToClient()), Session::Poll::Done);
+        QCOMPARE(game.clientBox.text(), QByteArray("MAP: Castle.map"));
+        QVERIFY(client.sendArmy("Castle_Siege.arm"));
+        QCOMPARE(host.answer("Wait"), Session::Poll::KeepPolling);
+        QCOMPARE(host.answer("<html>Server error</html>"), Session::Poll::KeepPolling);
+        QCOMPARE(host.answer(game.pipe.takeToHost()), Session::Poll::Done);
+        QCOMPARE(client.answer("Wait"), Session::Poll::KeepPolling);
+        QCOMPARE(client.answer(game.pipe.takeToClient()), Session::Poll::Done);
+        compareFiles(game, overTcp, "bridge");
+
+        // During the game the start data is dropped, and the TCP/IP spelling
+        // is no command; the bridge's spelling is rebuilt and handed over.
+        host.gameStarted();
+        client.gameStarted();
+        QVERIFY(QFile::remove(game.clientTmp.file("ClientGame.sav")));
+        QCOMPARE(client.answer(overTcp.value("start data message")), Session::Poll::KeepPolling);
+        QVERIFY(!QFile::exists(game.clientTmp.file("ClientGame.sav")));
+        QCOMPARE(host.answer(command("5022", 'W')), Session::Poll::KeepPolling);
+        QVERIFY(!QFile::exists(game.hostTmp.file("Receive/AICommand.xml")));
+        QCOMPARE(host.answer(BridgeCommand), Session::Poll::Done);
+        const QByteArray converted =
+            command(QByteArray::number(flipObjectID(host.objectCount(), 5022)), 'E');
+        QCOMPARE(game.hostTmp.read("Receive/AICommand.xml"), converted + "\r\n");
+        QCOMPARE(game.hostBox.text(), "RECEIVED:\r\n" + converted + "\r\n");
+        QCOMPARE(client.answer(BridgeCommand), Session::Poll::Done);
+        QCOMPARE(game.clientTmp.read("Receive/AICommand.xml"), command("5022", 'W') + "\r\n");
+        host.gameStopped();
+        client.gameStopped();
+    }
+
+    void splitMessagesMakeTheFilesOfWholeOnes()
+    {
+        const QMap<QString, QByteArray> expected = filesOfWholeMessages();
+        const QList<std::pair<QString, Splitter>> named = {
+            {"4000, 4000, rest",
+             [](const QByteArray &b) {
+                 return MemoryPipe::cut(b, {4000, 8000});
+             }},
+            {"after the marker's colon",
+             [](const QByteArray &b) { return MemoryPipe::cut(b, {int(b.indexOf(':')) + 1}); }},
+            {"inside the marker",
+             [](const QByteArray &b) {
+                 return MemoryPipe::cut(b, {3, 5});
+             }},
+            {"between the last CR and LF",
+             [](const QByteArray &b) { return MemoryPipe::cut(b, {int(b.size()) - 1}); }},
+        };
+        for (const auto &[name, split] : named) {
+            for (const bool chat : {false, true}) {
+                Game game(Session::Transport::Tcp, true);
+                game.playTcp(split, split, chat);
+                compareFiles(game, expected, name + (chat ? " with chat" : ""));
+            }
+        }
+        // Random cuts; one character a piece twice.
+        for (quint32 seed = 1; seed <= 16; ++seed) {
+            for (const int count : {2, 3, 5, 9, 40, 250, 100000}) {
+                if (count > 1000 && seed > 2)
+                    continue;
+                QRandomGenerator random(seed * 7919 + quint32(count));
+                const Splitter split = [&random, count](const QByteArray &bytes) {
+                    return MemoryPipe::random(bytes, count, random);
+                };
+                const bool chat = (seed + quint32(count)) % 2 == 0;
+                Game game(Session::Transport::Tcp, true);
+                game.playTcp(split, split, chat);
+                compareFiles(game, expected,
+                             QStringLiteral("seed %1, %2 pieces%3")
+                                 .arg(seed)
+                                 .arg(count)
+                                 .arg(chat ? ", chat" : ""));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProtocol)
+#include "tst_protocol.moc"
