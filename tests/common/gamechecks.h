@@ -61,8 +61,7 @@ public:
                                  10000);
     }
 
-    /// Waits for both engines to end, then checks what they and the
-    /// connectors left.
+    /// Waits for both engines to end, then checks what they left.
     void checkPlayedGame() const
     {
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -99,8 +98,7 @@ public:
         const QList<QByteArray> hostBoard = lines(hostDir, "EngineBoard.txt");
         const QList<QByteArray> clientBoard = lines(clientDir, "EngineBoard.txt");
         QCOMPARE(hostBoard.size(), 41);
-        QCOMPARE(hostBoard.first(), QByteArray("Host"));
-        QCOMPARE(clientBoard.value(0), QByteArray("Client"));
+        QCOMPARE(hostBoard.first() + clientBoard.value(0), QByteArray("HostClient"));
         QCOMPARE(otherEnd(hostBoard.mid(1)), clientBoard.mid(1));
     }
 
@@ -115,7 +113,6 @@ private:
         return GameFolder::splitLines(dir.read(QLatin1String(name)));
     }
 
-    /// The commands of the lines that begin with the prefix.
     static QList<QByteArray> commands(const QList<QByteArray> &lines, const QByteArray &prefix)
     {
         QList<QByteArray> found;
@@ -126,7 +123,7 @@ private:
         return found;
     }
 
-    /// The kinds of the log's command lines in order: 'S' sent, 'R' received.
+    /// 'S' for every line sent, 'R' for every line received, in order.
     static QByteArray turnOrder(const QList<QByteArray> &lines)
     {
         QByteArray order;
@@ -135,8 +132,7 @@ private:
         return order;
     }
 
-    /// Board rows seen from the other end: rows and cells reversed, the side
-    /// letters exchanged.
+    /// Rows seen from the other end: rows and cells reversed, sides exchanged.
     static QList<QByteArray> otherEnd(const QList<QByteArray> &rows)
     {
         QList<QByteArray> turned;

@@ -22,13 +22,12 @@ public:
     {
         QString title;
         QString text;
-        SessionDialogs::Icon icon;
     };
     struct Dialogs : SessionDialogs
     {
-        void message(QWidget *, const QString &title, const QString &text, Icon icon) override
+        void message(QWidget *, const QString &title, const QString &text, Icon) override
         {
-            boxes.append({title, text, icon});
+            boxes.append({title, text});
         }
         QString input(QWidget *, const QString &, const QString &) override
         {
@@ -73,9 +72,8 @@ inline void click(QWidget *window, const char *name)
 /// Types a chat line and presses Enter.
 inline void chat(QWidget *window, const QByteArray &line)
 {
-    auto *edit = control<QLineEdit>(window, "txtSend");
-    QTest::keyClicks(edit, QString::fromLatin1(line));
-    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClicks(control<QLineEdit>(window, "txtSend"), QString::fromLatin1(line));
+    QTest::keyClick(control<QLineEdit>(window, "txtSend"), Qt::Key_Return);
 }
 
 /// A raw TCP peer in a test: everything it receives is collected.
