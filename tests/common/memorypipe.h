@@ -17,7 +17,6 @@ public:
     std::function<bool(const QByteArray &)> clientEnd() { return end(&m_toHost); }
 
     void setOpen(bool open) { m_open = open; }
-    int sends() const { return m_sends; }
     QByteArray toClient() const { return m_toClient; }
     QByteArray toHost() const { return m_toHost; }
     /// What waits for the client (or the host), taken out of the pipe.
@@ -56,10 +55,8 @@ private:
     std::function<bool(const QByteArray &)> end(QByteArray *queue)
     {
         return [this, queue](const QByteArray &message) {
-            if (m_open) {
+            if (m_open)
                 *queue += message;
-                ++m_sends;
-            }
             return m_open;
         };
     }
@@ -67,5 +64,4 @@ private:
     QByteArray m_toClient;
     QByteArray m_toHost;
     bool m_open = true;
-    int m_sends = 0;
 };

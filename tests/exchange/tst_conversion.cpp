@@ -84,28 +84,23 @@ struct Board
         }
     }
 
-    /// The command's flag code and its move in this view, as seen from the
-    /// other player's side of the board.
-    QString seenFromOpposite(const QByteArray &command, bool opposite) const
+    /// The command's flag and its move in this view, or as the other player
+    /// sees them.
+    QString move(const QByteArray &command, bool asOtherSees) const
     {
         const int index = command.mid(23, 4).toInt() - 5001;
         if (index < 0 || index >= cells.size())
             return QStringLiteral("no flag");
-        const int way = QByteArray("NSEW").indexOf(command.at(40));
+        const QList<QPoint> steps = {{0, -1}, {0, 1}, {1, 0}, {-1, 0}};
         QPoint from = cells[index];
-        QPoint to = from + QList<QPoint>{{0, -1}, {0, 1}, {1, 0}, {-1, 0}}.value(way);
-        QByteArray code = codes[index];
-        if (opposite) {
+        QPoint to = from + steps.value(QByteArray("NSEW").indexOf(command.at(40)));
+        if (asOtherSees) {
             from = QPoint(Size - 1, Size - 1) - from;
             to = QPoint(Size - 1, Size - 1) - to;
-            code = swapSides(code);
         }
-        return QStringLiteral("%1 %2,%3 -> %4,%5")
-            .arg(QString::fromLatin1(code))
-            .arg(from.x())
-            .arg(from.y())
-            .arg(to.x())
-            .arg(to.y());
+        return QString::asprintf("%s %d,%d > %d,%d",
+                                 (asOtherSees ? swapSides(codes[index]) : codes[index]).constData(),
+                                 from.x(), from.y(), to.x(), to.y());
     }
 };
 
@@ -328,9 +323,7 @@ private slots:
                             "NSEW"[random.bounded(4)]);
                 QByteArray wire = written;
                 AdjustCommand(wire, host.objectCount);
-                QVERIFY2(clientBoard.seenFromOpposite(wire, true) ==
-                             hostBoard.seenFromOpposite(written, false),
-                         context);
+                QCOMPARE(clientBoard.move(wire, true), hostBoard.move(written, false));
                 QCOMPARE(AdjustCommand(wire, host.objectCount), written);
             }
         }
