@@ -10,18 +10,13 @@
 /// An in-memory connection between a host and a client session: what one end
 /// sends waits in the pipe, joined in sending order, until the test delivers it
 /// to the other end in pieces of its choosing. Sending fails while it is closed.
-class MemoryPipe
+struct MemoryPipe
 {
-public:
-    std::function<bool(const QByteArray &)> hostEnd() { return end(&m_toClient); }
-    std::function<bool(const QByteArray &)> clientEnd() { return end(&m_toHost); }
-
-    void setOpen(bool open) { m_open = open; }
-    QByteArray toClient() const { return m_toClient; }
-    QByteArray toHost() const { return m_toHost; }
+    std::function<bool(const QByteArray &)> hostEnd() { return end(&toClient); }
+    std::function<bool(const QByteArray &)> clientEnd() { return end(&toHost); }
     /// What waits for the client (or the host), taken out of the pipe.
-    QByteArray takeToClient() { return std::exchange(m_toClient, QByteArray()); }
-    QByteArray takeToHost() { return std::exchange(m_toHost, QByteArray()); }
+    QByteArray takeToClient() { return std::exchange(toClient, QByteArray()); }
+    QByteArray takeToHost() { return std::exchange(toHost, QByteArray()); }
 
     /// The bytes cut at the given positions; positions out of order or range
     /// are skipped.
@@ -51,17 +46,17 @@ public:
         return cut(bytes, chosen.values());
     }
 
+    QByteArray toClient;
+    QByteArray toHost;
+    bool open = true;
+
 private:
     std::function<bool(const QByteArray &)> end(QByteArray *queue)
     {
         return [this, queue](const QByteArray &message) {
-            if (m_open)
+            if (open)
                 *queue += message;
-            return m_open;
+            return open;
         };
     }
-
-    QByteArray m_toClient;
-    QByteArray m_toHost;
-    bool m_open = true;
 };

@@ -5,24 +5,19 @@
 #include <QByteArray>
 
 /// An output box that keeps its text as written, for tests of the core.
-class TextOutputBox : public OutputBox
+struct TextOutputBox : public OutputBox
 {
-public:
-    void replace(const QByteArray &text, bool caretToEnd) override
+    void replace(const QByteArray &newText, bool caretToEnd) override
     {
-        m_text = text;
-        m_caretAtEnd = caretToEnd;
+        text = newText;
+        caretAtEnd = caretToEnd;
     }
-    void append(const QByteArray &text) override
+    void append(const QByteArray &line) override
     {
-        m_text += text + "\r\n";
-        m_caretAtEnd = true;
+        text += line + "\r\n";
+        caretAtEnd = true;
     }
 
-    QByteArray text() const { return m_text; }
-    bool caretAtEnd() const { return m_caretAtEnd; }
-
-private:
-    QByteArray m_text;
-    bool m_caretAtEnd = false;
+    QByteArray text;
+    bool caretAtEnd = false;
 };

@@ -50,7 +50,7 @@ private slots:
         QVERIFY(host.sent.wait(2000));
         QCOMPARE(host.wire, QList<QByteArray>{command("5022", 'W')});
         QCOMPARE(host.sent.first().at(1).toByteArray(), command("5003", 'E'));
-        QCOMPARE(host.box.text(), "SENT: \r\n" + command("5022", 'W') + "\r\n");
+        QCOMPARE(host.box.text, "SENT: \r\n" + command("5022", 'W') + "\r\n");
         QCOMPARE(host.log(), QList<QByteArray>{"SENT:" + command("5003", 'E')});
         QVERIFY(!QFile::exists(host.tmp.file("Send/AICommand.xml")));
 
@@ -61,7 +61,7 @@ private slots:
         QVERIFY(failed.wait(2000));
         QCOMPARE(failed.first().at(0).toByteArray(), QByteArray("garbage"));
         QVERIFY(
-            host.box.text().endsWith("SENT: \r\ngarbage\r\nNOT SENT (no connection): garbage\r\n"));
+            host.box.text.endsWith("SENT: \r\ngarbage\r\nNOT SENT (no connection): garbage\r\n"));
         QCOMPARE(host.log().last(), QByteArray("SENT:garbage"));
         QCOMPARE(host.sent.size(), 1);
     }
@@ -122,7 +122,7 @@ private slots:
         // The hand-over does not wait for the relay to run.
         QCOMPARE(host.relay.handOver(command("5022", 'W')), command("5003", 'E'));
         QCOMPARE(host.tmp.read("Receive/AICommand.xml"), command("5003", 'E') + "\r\n");
-        QCOMPARE(host.box.text(), QByteArray("RECEIVED:\r\n"));
+        QCOMPARE(host.box.text, QByteArray("RECEIVED:\r\n"));
         // Two more arrive before the engine took the first: each is published
         // whole once the engine took the one before.
         host.relay.handOver(command("5023", 'S'));
@@ -146,7 +146,7 @@ private slots:
         QSignalSpy failed(&client.relay, &CommandRelay::handOverFailed);
         client.relay.handOver(command("5001", 'N'));
         QCOMPARE(failed.size(), 1);
-        QVERIFY(client.box.text().startsWith("RECEIVED:\r\nNOT HANDED OVER ("));
+        QVERIFY(client.box.text.startsWith("RECEIVED:\r\nNOT HANDED OVER ("));
         QVERIFY(!QFile::exists(client.tmp.file("GameLog.txt")));
     }
 };
