@@ -20,26 +20,22 @@ public:
     QStringList inputs;  // answers of the input box in turn; empty is Cancel
     QList<bool> answers; // Yes/No answers in turn; No when none is left
 
-    void message(QWidget *, const QString &title, const QString &text) override
-    {
-        titles << title;
-        messages << text;
-    }
+    void message(QWidget *, const QString &, const QString &text) override { messages << text; }
     bool askYesNo(QWidget *, const QString &title, const QString &text) override
     {
         titles << title;
         questions << text;
         return !answers.isEmpty() && answers.takeFirst();
     }
-    QString input(QWidget *, const QString &title, const QString &prompt) override
+    QString input(QWidget *, const QString &, const QString &prompt) override
     {
-        titles << title;
         prompts << prompt;
         return inputs.isEmpty() ? QString() : inputs.takeFirst();
     }
 };
 
 const QString question = QStringLiteral("Do you want to save your changes before exiting?");
+const QStringList startFlags = {"3", "2", "2", "2", "2", "1", "1", "1", "1", "2", "1", "4"};
 
 QPoint cellPos(int x, int y)
 {
@@ -56,7 +52,8 @@ MapData baseMap()
     map.setCell(2, 1, "S01");
     map.setCell(3, 1, "S20");
     map.setCell(4, 1, "zz9");
-    map.flags = {"3", "2", "2", "2", "2", "1", "1", "1", "1", "2", "1", "4"};
+    for (int i = 0; i < 12; ++i)
+        map.flags[i] = startFlags.at(i).toLatin1();
     return map;
 }
 
@@ -101,7 +98,7 @@ public:
     const MapDocument &doc() const { return window->document(); }
     QWidget *view() const { return get("Picture17"); }
     QRgb colour(int x, int y) const { return view()->grab().toImage().pixel(cellPos(x, y)); }
-    QRgb swatch() const { return get<QLabel>("Picture18")->pixmap().toImage().pixel(3, 3); }
+    QString title() const { return window->windowTitle(); }
 
     QStringList flags() const
     {
@@ -154,29 +151,23 @@ private slots:
     {
         Editor e;
         QVERIFY(e.exposed);
-        QCOMPARE(e.window->windowTitle(), QStringLiteral("Halvard Map Editor"));
-        QVERIFY(!e.window->windowIcon().isNull());
-        QVERIFY(!e.get<QLabel>("Image1")->pixmap().isNull());
+        QCOMPARE(e.title(), QStringLiteral("Halvard Map Editor"));
         QCOMPARE(e.get<QLineEdit>("Text1")->text(), QStringLiteral("Base.map"));
-        QCOMPARE(e.flags(),
-                 (QStringList{"3", "2", "2", "2", "2", "1", "1", "1", "1", "2", "1", "4"}));
-        auto *combo = e.get<QComboBox>("Combo1");
-        QCOMPARE(combo->currentText(), QStringLiteral("T02"));
-        QCOMPARE(combo->count(), 58);
-        QCOMPARE(e.swatch(), qRgb(0, 119, 0));
+        QCOMPARE(e.flags(), startFlags);
+        QCOMPARE(e.get<QComboBox>("Combo1")->currentText(), QStringLiteral("T02"));
+        QCOMPARE(e.get<QComboBox>("Combo1")->count(), 58);
         QCOMPARE(e.doc().selectedCode(), QByteArray("T02"));
         QVERIFY(!e.doc().isChanged());
         auto *list = e.get<QListWidget>("File1");
         QCOMPARE(list->count(), 3);
         QCOMPARE(list->item(2)->text(), QStringLiteral("lower.MAP"));
         QVERIFY(e.dialogs->messages.isEmpty());
-        // The view's colours: an unknown code takes the colour drawn before it.
+        // The view's colours; an unknown code takes the colour drawn before it.
         QCOMPARE(e.colour(1, 1), qRgb(64, 64, 64));
         QCOMPARE(e.colour(2, 1), qRgb(238, 0, 238));
         QCOMPARE(e.colour(3, 1), qRgb(8, 0, 0));
         QCOMPARE(e.colour(4, 1), qRgb(8, 0, 0));
         QCOMPARE(e.view()->grab().toImage().pixel(5, 5), qRgb(0, 0, 0));
-
         // Every control is named for assistive tools and described by its design name.
         for (const char *name : {"Frame6", "Picture17", "Label1", "Image1", "Text2", "Text13",
                                  "Label3", "Text1", "Label2", "File1", "Picture18", "Combo1",
@@ -186,40 +177,20 @@ private slots:
         }
     }
 
-    void clickPaintsAndClosingAsks()
+    void dragsPaintWithoutAClickAndClosingAsks()
     {
         Editor e;
         QVERIFY(e.exposed);
-        // Showing an entry without choosing it, or typing, selects nothing.
+        // Showing an entry without choosing it, or typing, selects nothing;
+        // typed flags change nothing either.
         auto *combo = e.get<QComboBox>("Combo1");
         combo->setCurrentIndex(combo->findText(QStringLiteral("S05")));
         QTest::keyClicks(combo->lineEdit(), QStringLiteral("S01\r"));
         QCOMPARE(e.doc().selectedCode(), QByteArray("T02"));
-        e.pick("W03");
-        QCOMPARE(e.doc().selectedCode(), QByteArray("W03"));
-        QCOMPARE(e.swatch(), qRgb(0, 0, 221));
+        QTest::keyClicks(e.get<QLineEdit>("Text5"), QStringLiteral("9"));
 
-        QTest::mouseMove(e.view(), cellPos(5, 3));
-        QCOMPARE(e.window->windowTitle(), QStringLiteral("HvMapEd(Base.map) X: 5  Y: 3   G: T02"));
-        QVERIFY(!e.doc().isChanged());
-        QTest::mouseClick(e.view(), Qt::LeftButton, {}, cellPos(5, 3));
-        QCOMPARE(e.doc().map().cell(5, 3), QByteArray("W03"));
-        QCOMPARE(e.colour(5, 3), qRgb(0, 0, 221));
-        QCOMPARE(e.colour(6, 3), qRgb(0, 119, 0));
-        QVERIFY(e.doc().isChanged());
-
-        e.click("Command2");
-        QCOMPARE(e.dialogs->questions, QStringList{question});
-        QCOMPARE(e.dialogs->titles, QStringList{QStringLiteral("HvdMapEditor")});
-        QVERIFY(!e.window->isVisible());
-        QVERIFY(!e.get("Frame6")->isVisible());
-        QCOMPARE(e.files(), e.before);
-    }
-
-    void leftDragPaintsWithoutSettingTheChangedFlag()
-    {
-        Editor e;
-        QVERIFY(e.exposed);
+        // A left drag paints every cell it enters after the first, and
+        // leaves the map unchanged for closing.
         e.pick("S05");
         QTest::mouseMove(e.view(), cellPos(2, 5));
         QTest::mousePress(e.view(), Qt::LeftButton, {}, cellPos(2, 5));
@@ -228,50 +199,47 @@ private slots:
         QTest::mouseMove(e.view(), QPoint(5, 55)); // the band: no cell
         QCOMPARE(e.doc().pointerCell(), QPoint(0, 5));
         QTest::mouseRelease(e.view(), Qt::LeftButton, {}, QPoint(600, 55));
-
         const MapData &map = e.doc().map();
         QCOMPARE((QList<QByteArray>{map.cell(2, 5), map.cell(3, 5), map.cell(6, 5)}),
                  (QList<QByteArray>{"T02", "S05", "S05"}));
         QCOMPARE(e.colour(4, 5), qRgb(170, 0, 0));
         // The title kept the last cell's code from before it was painted.
-        QCOMPARE(e.window->windowTitle(), QStringLiteral("HvMapEd(Base.map) X: 6  Y: 5   G: T02"));
+        QCOMPARE(e.title(), QStringLiteral("HvMapEd(Base.map) X: 6  Y: 5   G: T02"));
         QVERIFY(!e.doc().isChanged());
 
-        // Typed flags without a painted click do not ask either, and are not saved.
-        QTest::keyClicks(e.get<QLineEdit>("Text5"), QStringLiteral("9"));
-        e.window->close();
-        QVERIFY(e.dialogs->questions.isEmpty());
-        QCOMPARE(e.files(), e.before);
-    }
-
-    void rightDragSwallowsTheNextClick()
-    {
-        Editor e;
-        QVERIFY(e.exposed);
+        // A right drag swallows the click of its release.
         e.pick("X07");
         QTest::mouseMove(e.view(), cellPos(6, 6));
         QTest::mousePress(e.view(), Qt::RightButton, {}, cellPos(6, 6));
         QTest::mouseMove(e.view(), cellPos(7, 6));
-        QVERIFY(e.doc().skipClick());
         QTest::mouseRelease(e.view(), Qt::RightButton, {}, cellPos(7, 6));
-        QVERIFY(!e.doc().skipClick());
         QCOMPARE(e.doc().map().cell(7, 6), QByteArray("T02"));
-        QCOMPARE(e.colour(7, 6), qRgb(0, 119, 0));
         QVERIFY(!e.doc().isChanged());
 
-        // A right click without a move paints like a left click.
+        // A click paints, with either button, and marks the map changed.
         e.clickCell(8, 6, Qt::RightButton);
         QCOMPARE(e.doc().map().cell(8, 6), QByteArray("X07"));
-        QCOMPARE(e.colour(8, 6), qRgb(204, 204, 0));
         QVERIFY(e.doc().isChanged());
+        e.clickCell(9, 6);
+        QCOMPARE(e.colour(9, 6), qRgb(204, 204, 0));
+        QCOMPARE(e.colour(10, 6), qRgb(0, 119, 0));
 
-        // Pointer positions to cells; outside the grid the title stays.
-        const QList<QPair<int, int>> cases = {{10, 0}, {11, 1}, {409, 40}, {410, 40}, {411, 41}};
+        // Pointer positions to cells (halfway goes to the even cell); outside
+        // the grid the title stays.
+        const QList<QPair<int, int>> cases = {{10, 0}, {11, 1},   {20, 2},   {30, 2},
+                                              {31, 3}, {409, 40}, {410, 40}, {411, 41}};
         for (const auto &[px, x] : cases) {
             QTest::mouseMove(e.view(), QPoint(px, 15));
             QCOMPARE(e.doc().pointerCell(), QPoint(x, 1));
         }
-        QCOMPARE(e.window->windowTitle(), QStringLiteral("HvMapEd(Base.map) X: 40  Y: 1   G: T02"));
+        QCOMPARE(e.title(), QStringLiteral("HvMapEd(Base.map) X: 40  Y: 1   G: T02"));
+
+        // Closing asks; No closes without writing anything.
+        e.click("Command2");
+        QCOMPARE(e.dialogs->questions, QStringList{question});
+        QCOMPARE(e.dialogs->titles, QStringList{QStringLiteral("HvdMapEditor")});
+        QVERIFY(!e.window->isVisible());
+        QCOMPARE(e.files(), e.before);
     }
 
     void newMapNamesAndTheDefaultMapIsRefused()
@@ -309,7 +277,7 @@ private slots:
         QCOMPARE(e.files(), e.before);
     }
 
-    void savedMapReadsBack()
+    void savesAndLoadsMaps()
     {
         Editor e;
         QVERIFY(e.exposed);
@@ -326,7 +294,6 @@ private slots:
         QTest::keyClick(e.window.get(), Qt::Key_S, Qt::AltModifier);
         QTRY_COMPARE(e.dialogs->messages, QStringList{QStringLiteral("Saved.")});
         QVERIFY(!e.doc().isChanged());
-
         MapData saved;
         QVERIFY(MapFile::read(e.tmp.path(), QStringLiteral("Fort.map"), &saved));
         MapData expected = baseMap();
@@ -335,27 +302,21 @@ private slots:
         expected.flags[0] = "7";
         QCOMPARE(saved.cells, expected.cells);
         QCOMPARE(saved.flags, expected.flags);
-        QCOMPARE(e.get<QListWidget>("File1")->count(), 3); // filled once, at start-up
-    }
 
-    void listDoubleClickLoadsAndClosingYesSaves()
-    {
-        Editor e;
-        QVERIFY(e.exposed);
+        // A double click in the list, as the mouse sends it, loads that map;
+        // Yes at closing saves it.
         auto *list = e.get<QListWidget>("File1");
+        QCOMPARE(list->count(), 3); // filled once, at start-up
         const QPoint item = list->visualItemRect(list->item(1)).center();
-        // A double click as the mouse sends it: a click, then the second press.
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, item);
         QCOMPARE(e.get<QLineEdit>("Text1")->text(), QStringLiteral("Castle.map"));
         QCOMPARE(e.colour(1, 1), qRgb(144, 144, 144));
         QCOMPARE(e.flags(), QStringList(12, QStringLiteral("0")));
-
         e.clickCell(20, 20);
         e.dialogs->answers = {true};
-        e.window->close();
-        QCOMPARE(e.dialogs->messages, QStringList{QStringLiteral("Saved.")});
-        MapData saved;
+        QVERIFY(e.window->close());
+        QCOMPARE(e.dialogs->messages, QStringList(2, QStringLiteral("Saved.")));
         QVERIFY(MapFile::read(e.tmp.path(), QStringLiteral("Castle.map"), &saved));
         QCOMPARE(saved.cell(20, 20), QByteArray("T02"));
         QCOMPARE(saved.cell(21, 20), QByteArray("M05"));
@@ -390,9 +351,7 @@ private slots:
         e.click("Command15");
         QCOMPARE(e.dialogs->messages.size(), 3);
         QVERIFY(e.dialogs->messages.last().startsWith(QLatin1String("Not Saved!")));
-        QVERIFY(e.dialogs->messages.last().contains(QLatin1String("Dir.map")));
         QVERIFY(e.doc().isChanged());
-        QCOMPARE(e.files(), e.before);
 
         // Closing with Yes while the save fails keeps the window and the
         // changes; with No it closes.
