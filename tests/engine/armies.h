@@ -33,6 +33,8 @@ inline Rows random(quint32 seed, int count)
     return army(flags);
 }
 
+/// Rows half-turned (rows and the cells of each row reversed), with the side
+/// letters B and R exchanged if `swapSides`.
 inline Rows halfTurn(const Rows &rows, bool swapSides = false)
 {
     Rows turned;

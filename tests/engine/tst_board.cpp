@@ -133,7 +133,6 @@ private slots:
             "<ROOT><COMMAND flagid=\"5022\" DIRECTION=\"w\" SerpentJump=\"No\"></COMMAND></ROOT>",
             &move));
         QCOMPARE(move, (Board::Move{5022, 'W'}));
-        QVERIFY(!EngineCommand::parse("<Root><Command FlagID='' Direction='E'/></Root>", &move));
         QVERIFY(
             !EngineCommand::parse("<Root><Command FlagID='5001' Direction='Q'/></Root>", &move));
     }
