@@ -43,10 +43,8 @@ private slots:
         QTest::newRow("attribute quotes")
             << page("<x a='say \"hi\" &amp; go'></x>")
             << QByteArray("<X a=\"say &quot;hi&quot; &amp; go\"></X>");
-        QTest::newRow("comment") << page("a<!-- note -->b") << QByteArray("a<!-- note -->b");
         QTest::newRow("bytes above 127 are one character each")
             << page("Caf\xe9 \xff") << QByteArray("Caf\xe9 \xff");
-        QTest::newRow("entity beyond Latin-1") << page("&euro;5") << QByteArray("&#8364;5");
         // Whitespace around the page does not land in the answer, except what
         // a parser moves into the body.
         QTest::newRow("whitespace before body")

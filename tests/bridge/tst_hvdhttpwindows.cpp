@@ -17,7 +17,6 @@
 #include "tempgamefolder.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QLabel>
 
 using namespace HTTPSendReceive;
@@ -57,11 +56,6 @@ public:
 private:
     BridgeBrowser m_browser;
 };
-
-QStringList samePort(const BridgeServerProcess &server)
-{
-    return {QStringLiteral("--port"), QString::number(server.port())};
-}
 
 QByteArray sessionId(HvdHostHTTP &host)
 {
@@ -152,7 +146,7 @@ private slots:
         QTest::qWait(10 * PauseMs);
         QCOMPARE(output(&host)->text().count("could not be posted"), 1);
 
-        QVERIFY(server.start(samePort(server)));
+        QVERIFY(server.start({QStringLiteral("--port"), QString::number(server.port())}));
         BridgePeer peer(server.url());
         QCOMPARE(peer.next(key, "Client"), QByteArray("MAP: Castle.map"));
         QTRY_VERIFY(output(&host)->text().contains("answers again"));
