@@ -99,22 +99,6 @@ private slots:
         QVERIFY(QFile::exists(client.tmp.file("Send/AICommand.xml")));
     }
 
-    void takingFollowsStartStopAndTurns()
-    {
-        Relay client(Role::Client);
-        QVERIFY(client.tmp.write("Send/AICommand.xml", command("5003", 'E') + "\r\n"));
-        client.relay.setTakingEnabled(false);
-        client.relay.start();
-        QTest::qWait(300);
-        QVERIFY(client.sent.isEmpty()); // not this side's turn
-        client.relay.setTakingEnabled(true);
-        QVERIFY(client.sent.wait(2000));
-        client.relay.stop();
-        QVERIFY(client.tmp.write("Send/AICommand.xml", command("5004", 'E') + "\r\n"));
-        QTest::qWait(300);
-        QCOMPARE(client.sent.size(), 1);
-    }
-
     void handOversAreConvertedLoggedAndWaitForTheEngine()
     {
         Relay host(Role::Host);
