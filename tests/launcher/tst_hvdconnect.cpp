@@ -1,3 +1,4 @@
+#include "../tcpip/tcpwindowtesting.h"
 #include "hvdconnect.h"
 #include "tempgamefolder.h"
 
@@ -5,7 +6,6 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 class TestHvdConnect : public QObject
@@ -13,10 +13,6 @@ class TestHvdConnect : public QObject
     Q_OBJECT
 
 private:
-    // A session window may ask something in a modal box while it loads (the
-    // HTTP host asks for a game name); the test closes every such box.
-    QTimer m_closeBoxes;
-
     static QList<QWidget *> visibleWindows()
     {
         QList<QWidget *> windows;
@@ -42,15 +38,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        connect(&m_closeBoxes, &QTimer::timeout, this, [] {
-            if (QWidget *box = QApplication::activeModalWidget())
-                box->close();
-        });
-        m_closeBoxes.start(50);
-    }
-
     void cleanup()
     {
         for (QWidget *window : visibleWindows())
@@ -79,6 +66,9 @@ private slots:
         QFETCH(bool, http);
         QFETCH(QString, button);
         QFETCH(QString, window);
+        // A session window's boxes (the HTTP host asks for a game name) are
+        // answered without showing them.
+        RecordedBoxes boxes;
         TempGameFolder tmp;
         QVERIFY(tmp.write(QStringLiteral("Send/AICommand.xml"), "<Root>stale</Root>\r\n"));
         QPointer<HvdConnect> launcher = new HvdConnect(GameFolder(tmp.path()));
