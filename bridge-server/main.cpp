@@ -180,14 +180,21 @@ int main(int argc, char **argv)
             lock.lock();
         }
     });
+    std::atomic<bool> finished{false};
     std::thread signalWaiter([&] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
+        // A signal that comes before the accept loop has started would be
+        // lost by stop() (the loop would start afterwards and never end), so
+        // wait until the loop runs.
+        while (!server.is_running() && !finished)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         server.stop();
     });
 
     server.listen_after_bind();
 
+    finished = true;
     {
         std::lock_guard<std::mutex> lock(mutex);
         stopping = true;

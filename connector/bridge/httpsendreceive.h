@@ -57,14 +57,6 @@ BridgeReply *BridgeSendData(BridgeBrowser *browser, const QByteArray &key, const
 BridgeReply *BridgeGetData(BridgeBrowser *browser, const QByteArray &key, const QByteArray &owner);
 BridgeReply *BridgeSessions(BridgeBrowser *browser);
 
-/// The same four requests on a browser object the caller names (a window that
-/// keeps its own); nullptr when `browser` is null.
-BridgeReply *BridgeConnect(BridgeBrowser *browser, const QByteArray &sessionName);
-BridgeReply *BridgeSendData(BridgeBrowser *browser, const QByteArray &key, const QByteArray &owner,
-                            const QByteArray &data);
-BridgeReply *BridgeGetData(BridgeBrowser *browser, const QByteArray &key, const QByteArray &owner);
-BridgeReply *BridgeSessions(BridgeBrowser *browser);
-
 /// The body conversion: when `text` is not empty, `bytes` becomes the text
 /// with every blank as "+"; when it is empty, `bytes` is left as it was.
 void ToPostBytes(QByteArray &bytes, const QByteArray &text);
