@@ -157,21 +157,18 @@ private:
 
     /// Commands in the other player's view: flag numbers run backwards from
     /// the other end, directions turn round.
-    static QList<QByteArray> mirrored(const QList<QByteArray> &commands, int objectCount)
+    static QList<QByteArray> mirrored(QList<QByteArray> commands, int objectCount)
     {
-        static const QRegularExpression pattern(
-            QStringLiteral("^<Root><Command FlagID='(\\d{4})' Direction='([NSEW])'(.*)$"));
-        const QHash<QString, QString> turn{{"N", "S"}, {"S", "N"}, {"E", "W"}, {"W", "E"}};
-        QList<QByteArray> result;
-        for (const QByteArray &command : commands) {
-            const QRegularExpressionMatch m = pattern.match(QString::fromLatin1(command));
-            result << (m.hasMatch() ? QStringLiteral("<Root><Command FlagID='%1' Direction='%2'%3")
-                                          .arg(objectCount + 10001 - m.captured(1).toInt())
-                                          .arg(turn.value(m.captured(2)), m.captured(3))
-                                          .toLatin1()
-                                    : "unreadable: " + command);
+        for (QByteArray &command : commands) {
+            const int flag = command.indexOf("FlagID='") + 8;
+            const int direction = command.indexOf("Direction='") + 11;
+            if (flag < 8 || direction < 11 || direction >= command.size())
+                continue;
+            command[direction] = "SNWE"[QByteArray("NSEW").indexOf(command.at(direction)) & 3];
+            command.replace(flag, 4,
+                            QByteArray::number(objectCount + 10001 - command.mid(flag, 4).toInt()));
         }
-        return result;
+        return commands;
     }
 
     bool m_random;
