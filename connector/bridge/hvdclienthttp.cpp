@@ -7,7 +7,6 @@
 #include "httpsendreceive.h"
 #include "hvdsessionsview.h"
 #include "outputtextbox.h"
-#include "randomarmy.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -170,22 +169,10 @@ void HvdClientHTTP::on_Command2_clicked()
 {
     if (!m_session->sendEnabled())
         return;
-    const bool armySelected = !m_armies->fileName().isEmpty();
-    const bool random = randomArmyBox()->isChecked();
-    const QString problem = ClientSession::selectionProblem(armySelected, random);
-    if (!problem.isEmpty()) {
-        showPlainMessage(problem);
+    const QString armyFile = prepareClientArmy(m_session->mapName());
+    if (armyFile.isEmpty())
         return;
-    }
     QString error;
-    if (ClientSession::needsRandomArmy(armySelected, random) &&
-        !Module1::CreateRandomArmy(folder(), GameFolder::toDisplay(m_session->mapName()), &error)) {
-        dialogs().message(this, QLatin1String(ProgramTitle), error,
-                          SessionDialogs::Icon::Exclamation);
-        return;
-    }
-    // "Random.arm" whenever the box is ticked, else the selected file.
-    const QString armyFile = random ? QStringLiteral("Random.arm") : m_armies->fileName();
     if (!m_session->sendArmy(armyFile, &error)) {
         dialogs().message(this, QLatin1String(ProgramTitle), error,
                           SessionDialogs::Icon::Exclamation);

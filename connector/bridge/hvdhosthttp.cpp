@@ -5,7 +5,6 @@
 #include "hostsession.h"
 #include "httpsendreceive.h"
 #include "outputtextbox.h"
-#include "randomarmy.h"
 
 #include <QCheckBox>
 #include <QHostInfo>
@@ -198,20 +197,7 @@ void HvdHostHTTP::on_Command2_clicked()
         return;
     }
     const HostSelections chosen = m_session->selections();
-    const QString problem = HostSession::selectionProblem(chosen);
-    if (!problem.isEmpty()) {
-        showPlainMessage(problem);
-        return;
-    }
-    if (HostSession::needsRandomArmy(chosen)) {
-        QString error;
-        if (!Module1::CreateRandomArmy(folder(), chosen.mapFile, &error)) {
-            dialogs().message(this, QLatin1String(ProgramTitle), error,
-                              SessionDialogs::Icon::Exclamation);
-            return;
-        }
-    }
-    if (m_session->sendMap(chosen.mapFile))
+    if (prepareHostSelections(chosen) && m_session->sendMap(chosen.mapFile))
         PollHost();
 }
 

@@ -1,7 +1,9 @@
 #include "sessionwindow.h"
 
+#include "clientsession.h"
 #include "filelistbox.h"
 #include "outputtextbox.h"
+#include "randomarmy.h"
 #include "startsequence.h"
 
 #include <QCheckBox>
@@ -98,6 +100,42 @@ bool SessionWindow::runStartSequence(const QByteArray &mapFileName)
 void SessionWindow::showPlainMessage(const QString &text)
 {
     m_dialogs->message(this, QLatin1String(ProgramTitle), text, SessionDialogs::Icon::None);
+}
+
+bool SessionWindow::prepareHostSelections(const HostSelections &chosen)
+{
+    const QString problem = HostSession::selectionProblem(chosen);
+    if (!problem.isEmpty()) {
+        showPlainMessage(problem);
+        return false;
+    }
+    QString error;
+    if (HostSession::needsRandomArmy(chosen) &&
+        !Module1::CreateRandomArmy(m_folder, chosen.mapFile, &error)) {
+        m_dialogs->message(this, QLatin1String(ProgramTitle), error,
+                           SessionDialogs::Icon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+QString SessionWindow::prepareClientArmy(const QByteArray &mapName)
+{
+    const bool armySelected = !m_armyList->fileName().isEmpty();
+    const bool random = m_randomArmy->isChecked();
+    const QString problem = ClientSession::selectionProblem(armySelected, random);
+    if (!problem.isEmpty()) {
+        showPlainMessage(problem);
+        return QString();
+    }
+    QString error;
+    if (ClientSession::needsRandomArmy(armySelected, random) &&
+        !Module1::CreateRandomArmy(m_folder, GameFolder::toDisplay(mapName), &error)) {
+        m_dialogs->message(this, QLatin1String(ProgramTitle), error,
+                           SessionDialogs::Icon::Exclamation);
+        return QString();
+    }
+    return random ? QStringLiteral("Random.arm") : m_armyList->fileName();
 }
 
 QLabel *SessionWindow::addLabel(const QString &objectName, const QString &caption, int left,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gamefolder.h"
+#include "hostsession.h"
 #include "role.h"
 #include "sessiondialogs.h"
 
@@ -74,6 +75,16 @@ protected:
 
     /// A plain box with the program's title ("Please select Army!").
     void showPlainMessage(const QString &text);
+
+    /// The host's checks before "Send Selections to Client": a map, and an
+    /// army or "Create Random Army" (the random army is made now). False
+    /// after telling the player what is wrong.
+    bool prepareHostSelections(const HostSelections &chosen);
+    /// The client's checks before "Send Army Selection to Host", with the
+    /// random army made for the host's map when wanted. Returns the army file
+    /// to send ("Random.arm" whenever the box is ticked), or an empty name
+    /// after telling the player what is wrong.
+    QString prepareClientArmy(const QByteArray &mapName);
 
     /// A label of the window, placed in twips.
     QLabel *addLabel(const QString &objectName, const QString &caption, int left, int top,

@@ -3,7 +3,6 @@
 #include "clientsession.h"
 #include "filelistbox.h"
 #include "outputtextbox.h"
-#include "randomarmy.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -225,20 +224,10 @@ void HvdClientTCPIP::on_tcpClient_Error(QAbstractSocket::SocketError error)
 
 void HvdClientTCPIP::on_Command2_clicked()
 {
-    const bool armySelected = !armyList()->fileName().isEmpty();
-    const bool random = randomArmyBox()->isChecked();
-    const QString problem = ClientSession::selectionProblem(armySelected, random);
-    if (!problem.isEmpty()) {
-        showPlainMessage(problem);
+    const QString armyFile = prepareClientArmy(m_session->mapName());
+    if (armyFile.isEmpty())
         return;
-    }
     QString error;
-    if (ClientSession::needsRandomArmy(armySelected, random) &&
-        !Module1::CreateRandomArmy(folder(), GameFolder::toDisplay(m_session->mapName()), &error)) {
-        showPlainMessage(error);
-        return;
-    }
-    const QString armyFile = random ? QStringLiteral("Random.arm") : armyList()->fileName();
     if (!m_session->sendArmy(armyFile, &error))
         showPlainMessage(error);
 }

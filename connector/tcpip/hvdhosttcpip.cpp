@@ -3,7 +3,6 @@
 #include "filelistbox.h"
 #include "hostsession.h"
 #include "outputtextbox.h"
-#include "randomarmy.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -275,19 +274,8 @@ void HvdHostTCPIP::on_File1_Click(const QString &mapFile)
 void HvdHostTCPIP::on_Command2_clicked()
 {
     const HostSelections chosen = m_session->selections();
-    const QString problem = HostSession::selectionProblem(chosen);
-    if (!problem.isEmpty()) {
-        showPlainMessage(problem);
-        return;
-    }
-    if (HostSession::needsRandomArmy(chosen)) {
-        QString error;
-        if (!Module1::CreateRandomArmy(folder(), chosen.mapFile, &error)) {
-            showPlainMessage(error);
-            return;
-        }
-    }
-    m_session->sendMap(chosen.mapFile);
+    if (prepareHostSelections(chosen))
+        m_session->sendMap(chosen.mapFile);
 }
 
 void HvdHostTCPIP::on_Command1_clicked()
