@@ -76,7 +76,7 @@ int main(int argc, char *argv[])
         const int x = 1 + i % 40;
         const int y = 1 + i / 40;
         QTest::mouseMove(view, QPoint(10 * x + 5, 10 * y + 5));
-        QCoreApplication::processEvents();
+        view->repaint();
     }
     const double perCell = msSince(timer) / cells;
     QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(600, 600));
