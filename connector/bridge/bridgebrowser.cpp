@@ -16,9 +16,25 @@ BridgeBrowser::BridgeBrowser(QObject *parent)
 BridgeBrowser::~BridgeBrowser()
 {
     // Requests still out end without a word: their callers are going too.
+    abortRequests();
+}
+
+void BridgeBrowser::abortRequests()
+{
     const auto replies = findChildren<BridgeReply *>(QString(), Qt::FindDirectChildrenOnly);
     for (BridgeReply *reply : replies)
         reply->abortSilently();
+}
+
+void BridgeBrowser::release(QPointer<BridgeBrowser> &browser)
+{
+    if (!browser)
+        return;
+    BridgeBrowser *old = browser.data();
+    browser.clear();
+    old->abortRequests();
+    old->setVisible(false);
+    old->deleteLater();
 }
 
 void BridgeBrowser::setVisible(bool visible)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 
 #include "bridgereply.h"
@@ -51,6 +52,12 @@ public:
     /// Full address of a page path below the base address.
     QUrl pageUrl(const QString &path) const;
 
+    /// Lets go of a browser object: its running requests end without a
+    /// signal, it is hidden and deleted once control returns to the event
+    /// loop (the caller may be inside one of its replies' signals). The
+    /// pointer becomes null; a null pointer is left as it is.
+    static void release(QPointer<BridgeBrowser> &browser);
+
 signals:
     void visibleChanged(bool visible);
     /// A page arrived (also an answer shown to nobody).
@@ -59,6 +66,8 @@ signals:
     void requestFailed(const QUrl &url, const QString &error);
 
 private:
+    void abortRequests();
+
     QNetworkAccessManager *m_network = nullptr;
     QUrl m_baseUrl;
     int m_timeoutMs = DefaultTimeoutMs;

@@ -41,16 +41,7 @@ BridgeBrowser *createBridgeBrowser()
 
 void releaseBridgeBrowser()
 {
-    if (!s_browser)
-        return;
-    BridgeBrowser *old = s_browser.data();
-    s_browser.clear();
-    const auto replies = old->findChildren<BridgeReply *>(QString(), Qt::FindDirectChildrenOnly);
-    for (BridgeReply *reply : replies)
-        reply->abortSilently();
-    old->setVisible(false);
-    // Later, since this may run inside one of its own replies' signals.
-    old->deleteLater();
+    BridgeBrowser::release(s_browser);
 }
 
 QUrl defaultBridgeUrl()

@@ -66,16 +66,7 @@ BridgeBrowser *HvdBridgeWindow::createBrowser()
 
 void HvdBridgeWindow::releaseBrowser()
 {
-    if (!m_browser)
-        return;
-    BridgeBrowser *old = m_browser.data();
-    m_browser.clear();
-    const auto replies = old->findChildren<BridgeReply *>(QString(), Qt::FindDirectChildrenOnly);
-    for (BridgeReply *reply : replies)
-        reply->abortSilently();
-    old->setVisible(false);
-    // Later: this may run inside one of its own replies' signals.
-    old->deleteLater();
+    BridgeBrowser::release(m_browser);
 }
 
 bool HvdBridgeWindow::post(const QByteArray &message)
