@@ -124,6 +124,10 @@ QString Messages::mapNameProblem(const QByteArray &mapFileName)
         return QStringLiteral("the name holds \"..\"");
     if (mapFileName.size() <= 4)
         return QStringLiteral("the name is too short for a map file name");
+    // The host names only files of its "*.map" list; anything else after a
+    // "MAP:" is a chat line that mentions the marker, not a map.
+    if (!mapFileName.toLower().endsWith(".map"))
+        return QStringLiteral("the name does not end in .map");
     // Names that Windows takes for devices, whatever their extension.
     const QByteArray stem = mapFileName.left(mapFileName.indexOf('.')).trimmed().toUpper();
     static const QList<QByteArray> devices = {"CON", "PRN", "AUX", "NUL"};

@@ -62,8 +62,8 @@ public:
     static QByteArray trimBlanks(const QByteArray &text);
     /// Why a map name from the peer cannot be used as a file name in the game
     /// folder (empty, a path separator, "..", a drive, a wildcard, a control
-    /// character, a device name, too short to hold a name and ".map"); empty
-    /// when it can.
+    /// character, a device name, too short to hold a name and ".map", not
+    /// ending in ".map"); empty when it can.
     static QString mapNameProblem(const QByteArray &mapFileName);
     /// The map file name without its last four characters ("Castle").
     static QByteArray mapBaseName(const QByteArray &mapFileName);

@@ -134,10 +134,12 @@ private slots:
         QTest::newRow("plain") << QByteArray("Castle.map") << true;
         QTest::newRow("blank, 8-bit") << QByteArray("Big Ch\xe2teau.map") << true;
         QTest::newRow("like a device") << QByteArray("Console.map") << true;
-        QList<QByteArray> refused = QByteArray("|../Castle.map|..\\Castle.map|..|Send/A.xml|"
-                                               "/etc/passwd.map|C:Castle.map|C:\\Castle.map|"
-                                               "Cas\ttle.map|*.map|con.map|COM1.map|.map")
-                                        .split('|');
+        QTest::newRow("upper-case extension") << QByteArray("CASTLE.MAP") << true;
+        QList<QByteArray> refused =
+            QByteArray("|../Castle.map|..\\Castle.map|..|Send/A.xml|"
+                       "/etc/passwd.map|C:Castle.map|C:\\Castle.map|"
+                       "Cas\ttle.map|*.map|con.map|COM1.map|.map|Castle.arm")
+                .split('|');
         refused << "Castle.map\r\nCLIENT: x" << QByteArray(300, 'a') + ".map";
         for (int i = 0; i < refused.size(); ++i)
             QTest::addRow("refused %d", i) << refused[i] << false;
@@ -275,6 +277,9 @@ private slots:
                      ++refused);
             QCOMPARE(s.mapName(), QByteArray("Valley.map"));
         }
+        // A chat line that mentions the marker names no map.
+        s.received("SERVER: which MAP: the big one");
+        QCOMPARE(s.mapName(), QByteArray("Valley.map"));
         QCOMPARE(received.size(), 2);
         // Bare LF line ends and a last line without one go out as CR LF.
         QString error;
