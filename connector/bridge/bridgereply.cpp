@@ -28,6 +28,7 @@ BridgeReply::BridgeReply(Page page, const QUrl &url, QNetworkReply *reply, int t
     : QObject(parent), m_page(page), m_url(url), m_reply(reply), m_timeoutMs(timeoutMs)
 {
     connect(m_reply, &QNetworkReply::finished, this, &BridgeReply::onNetworkFinished);
+    connect(m_reply, &QNetworkReply::downloadProgress, this, &BridgeReply::onDownloadProgress);
     if (m_timeoutMs > 0) {
         m_timer = new QTimer(this);
         m_timer->setSingleShot(true);
@@ -112,6 +113,18 @@ void BridgeReply::onTimeout()
            tr("The bridge server at %1 did not answer within %2 seconds.")
                .arg(m_url.toString())
                .arg(m_timeoutMs / 1000.0));
+}
+
+void BridgeReply::onDownloadProgress(qint64 received, qint64 total)
+{
+    if (m_finished || (received <= MaxAnswerBytes && total <= MaxAnswerBytes))
+        return;
+    m_reply->disconnect(this);
+    m_reply->abort();
+    finish(false, QByteArray(),
+           tr("The bridge server at %1 sent an answer larger than %2 KiB; it was not read.")
+               .arg(m_url.toString())
+               .arg(MaxAnswerBytes / 1024));
 }
 
 void BridgeReply::finish(bool ok, const QByteArray &answer, const QString &error)

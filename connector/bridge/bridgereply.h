@@ -20,6 +20,11 @@ class BridgeReply : public QObject
     Q_OBJECT
 
 public:
+    /// The largest answer page read: far above any page of the bridge server
+    /// (a message is at most 64 KiB), so a larger one is no answer and is not
+    /// held in memory.
+    static constexpr qint64 MaxAnswerBytes = 4 * 1024 * 1024;
+
     /// Which page was asked for.
     enum class Page { Connect, SendData, GetData, Sessions };
     Q_ENUM(Page)
@@ -49,8 +54,9 @@ public:
 signals:
     /// The server answered with a page; `text` is the answer text.
     void answered(const QByteArray &text);
-    /// The server could not be reached, answered with an HTTP error or did
-    /// not answer in time; `error` names the address and the reason.
+    /// The server could not be reached, answered with an HTTP error, did not
+    /// answer in time or sent more than MaxAnswerBytes; `error` names the
+    /// address and the reason.
     void failed(const QString &error);
     /// Follows answered() or failed().
     void finished();
@@ -58,6 +64,7 @@ signals:
 private:
     void onNetworkFinished();
     void onTimeout();
+    void onDownloadProgress(qint64 received, qint64 total);
     void finish(bool ok, const QByteArray &answer, const QString &error);
 
     Page m_page;

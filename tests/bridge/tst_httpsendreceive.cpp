@@ -180,6 +180,12 @@ private slots:
                  qPrintable(redirected.error));
         QCOMPARE(capture.requests.size(), 1);
 
+        // A page without end is cut off, not held in memory.
+        capture.setPage(QByteArray(BridgeReply::MaxAnswerBytes + 1024, 'x'));
+        const Outcome huge = await(BridgeGetData("12", "Host"));
+        QVERIFY2(huge.finished && !huge.ok && huge.error.contains(QStringLiteral("larger than")),
+                 qPrintable(huge.error));
+
         // The server takes the request and never answers.
         capture.silent = true;
         bridgeBrowser()->setTimeoutMs(300);
