@@ -18,16 +18,6 @@ qint16 wrap16(int value)
                           : static_cast<qint16>(bits);
 }
 
-/// Only spaces count as blanks when a line is tested for being empty.
-bool isBlankLine(const QByteArray &line)
-{
-    for (const char c : line) {
-        if (c != ' ')
-            return false;
-    }
-    return true;
-}
-
 /// The half-turned rows, each preceded by CR LF: the last row read comes
 /// first, so the result starts with an empty line.
 QByteArray flipRows(const QList<QByteArray> &rows)
@@ -54,6 +44,16 @@ bool readForFlip(const GameFolder &folder, const QString &inputFile, QList<QByte
 }
 
 } // namespace
+
+bool isBlankLine(const QByteArray &line)
+{
+    // Only spaces count as blanks when a line is tested for being empty.
+    for (const char c : line) {
+        if (c != ' ')
+            return false;
+    }
+    return true;
+}
 
 QByteArray halfTurnRow(const QByteArray &row)
 {

@@ -14,6 +14,10 @@ class GameFolder;
 /// are dropped.
 QByteArray halfTurnRow(const QByteArray &row);
 
+/// True when the line holds nothing but blanks: no army row for FlipSave and
+/// the completion steps, which skip it.
+bool isBlankLine(const QByteArray &line);
+
 /// Marks the flag codes "001" to "012" of a row with the side letter ('B' or
 /// 'R'): "001" becomes "B01" and so on.
 QByteArray markSide(const QByteArray &row, char side);

@@ -101,9 +101,8 @@ void CommandRelay::start()
     if (d->running)
         return;
     d->running = true;
-    const QString sendFolder = d->folder.path(SendFolder);
-    if (QFileInfo(sendFolder).isDir())
-        d->watcher.addPath(sendFolder);
+    if (d->folder.folderExists(SendFolder))
+        d->watcher.addPath(d->folder.path(SendFolder));
     updateFallback();
     // The first look runs from the event loop, not inside the caller's handler.
     QTimer::singleShot(0, this, &CommandRelay::checkSendFile);
@@ -260,7 +259,7 @@ void CommandRelay::publishPending()
     const bool wait = !d->pending.isEmpty();
     if (wait != d->watchingReceive) {
         const QString receiveFolder = d->folder.path(ReceiveFolder);
-        if (wait && QFileInfo(receiveFolder).isDir())
+        if (wait && d->folder.folderExists(ReceiveFolder))
             d->watchingReceive = d->watcher.addPath(receiveFolder);
         else if (!wait && d->watchingReceive)
             d->watchingReceive = !d->watcher.removePath(receiveFolder);

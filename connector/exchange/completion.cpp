@@ -2,25 +2,11 @@
 
 #include "armyflip.h"
 #include "gamefolder.h"
+#include "messages.h"
 
 #include <QList>
 
 namespace {
-
-bool isBlankLine(const QByteArray &line)
-{
-    for (const char c : line) {
-        if (c != ' ')
-            return false;
-    }
-    return true;
-}
-
-/// A file name without its last four characters (the ".map" of a map name).
-QByteArray withoutExtension(const QByteArray &fileName)
-{
-    return fileName.size() > 4 ? fileName.left(fileName.size() - 4) : QByteArray();
-}
 
 /// The non-blank lines of a file, each marked with the side letter and
 /// followed by CR LF.
@@ -70,7 +56,7 @@ HostCompletion hostCompletionFiles(const GameFolder &folder, const QByteArray &a
 
     // HostGame.sav holds the host's rows marked B and the client's marked R;
     // the start data text swaps the two letters.
-    const QByteArray save = withoutExtension(mapFileName) + "\r\n" + hostRows + clientRows;
+    const QByteArray save = Messages::mapBaseName(mapFileName) + "\r\n" + hostRows + clientRows;
     // Created under the spelling that Control.ini names, so that an engine on a
     // file system that tells letter case apart finds it.
     if (!folder.writeBytes(QStringLiteral("HostGame.sav"), save, &error))
@@ -86,7 +72,7 @@ HostCompletion hostCompletionFiles(const GameFolder &folder, const QByteArray &a
 bool clientCompletionFiles(const GameFolder &folder, const QByteArray &mapName,
                            const QByteArray &startData, QString *error)
 {
-    const QByteArray tmp = withoutExtension(mapName) + "\r\n" + startData;
+    const QByteArray tmp = Messages::mapBaseName(mapName) + "\r\n" + startData;
     if (!folder.writeValue(QStringLiteral("HostGame.tmp"), tmp, error))
         return false;
     return FlipSave(folder, QStringLiteral("HostGame.tmp"), QStringLiteral("ClientGame.sav"),

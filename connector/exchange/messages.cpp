@@ -148,8 +148,3 @@ QString Messages::armyPattern(const QByteArray &mapFileName)
     return QLatin1Char('*') + GameFolder::toDisplay(mapBaseName(mapFileName)) +
            QStringLiteral("*.arm");
 }
-
-int Messages::lineEnds(const QByteArray &text)
-{
-    return int(text.count("\r\n"));
-}

@@ -69,6 +69,4 @@ public:
     static QByteArray mapBaseName(const QByteArray &mapFileName);
     /// The army list's pattern for a map: "*Castle*.arm" for Castle.map.
     static QString armyPattern(const QByteArray &mapFileName);
-    /// The number of CR LF pairs in the text.
-    static int lineEnds(const QByteArray &text);
 };

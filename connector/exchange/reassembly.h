@@ -45,8 +45,6 @@ public:
     QByteArray payload() const { return m_payload; }
     /// True once the payload holds its whole number of line ends.
     bool isComplete() const { return m_complete; }
-    /// True while a message has begun and is not yet complete.
-    bool isFilling() const { return m_filling; }
     int limit() const { return m_limit; }
 
 private:
