@@ -3,12 +3,14 @@
 //
 //   HvdBridge [--port N] [--host ADDRESS] [--db FILE] [--idle-minutes N]
 //             [--idle-seconds N] [--threads N] [--max-waiting N]
+//             [--max-sessions N]
 //
 // Defaults: port 8080, address 127.0.0.1 (give --host 0.0.0.0 to serve other
 // computers), database "HvdBridge.db" in the current folder, sessions expire
 // after 120 minutes without requests, 32 worker threads, 500 messages waiting
-// per role at most. --idle-seconds sets the expiry more finely (for tests). With --port 0 a free
-// port is chosen; the first line on standard output always says "Listening on ADDRESS:PORT".
+// per role at most, 1000 open sessions at most. --idle-seconds sets the expiry more finely (for
+// tests). With --port 0 a free port is chosen; the first line on standard output always says
+// "Listening on ADDRESS:PORT".
 
 #include "pages.h"
 #include "store.h"
@@ -40,12 +42,13 @@ struct Options
     int64_t idleSeconds = 120 * 60;
     int threads = 32;
     int maxWaiting = 500;
+    int maxSessions = 1000;
 };
 
 void usage()
 {
     std::cerr << "usage: HvdBridge [--port N] [--host ADDRESS] [--db FILE] [--idle-minutes N]"
-                 " [--threads N] [--max-waiting N]\n";
+                 " [--threads N] [--max-waiting N] [--max-sessions N]\n";
 }
 
 bool number(const char *text, int min, int *out)
@@ -84,6 +87,8 @@ bool parse(int argc, char **argv, Options *options)
             ok = number(value, 1, &options->threads);
         else if (name == "--max-waiting")
             ok = number(value, 1, &options->maxWaiting);
+        else if (name == "--max-sessions")
+            ok = number(value, 1, &options->maxSessions);
         else {
             std::cerr << "HvdBridge: unknown option " << name << "\n";
             return false;
@@ -115,7 +120,7 @@ int main(int argc, char **argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    Store store(options.idleSeconds, options.maxWaiting);
+    Store store(options.idleSeconds, options.maxWaiting, options.maxSessions);
     std::string error;
     if (!store.open(options.db, &error)) {
         std::cerr << "HvdBridge: " << error << "\n";

@@ -125,11 +125,23 @@ void Pages::install(httplib::Server &server)
                  const FormBody form = FormBody::parse(body);
                  if (!require(form, "SessionName", res))
                      return;
+                 const std::string name = form.value("SessionName");
+                 if (name.size() > MaxNameBytes)
+                     return refuse(res, 400,
+                                   "The session name is longer than " +
+                                       std::to_string(MaxNameBytes) + " characters.");
+                 std::string id;
                  std::string error;
-                 const std::string id = m_store.createSession(form.value("SessionName"), &error);
-                 if (id.empty())
+                 switch (m_store.createSession(name, &id, &error)) {
+                 case Store::Result::Ok:
+                     return res.set_content(page(id), HtmlType);
+                 case Store::Result::TooManySessions:
+                     return refuse(res, 503,
+                                   "The bridge holds as many open sessions as it takes; try "
+                                   "again later.");
+                 default:
                      return refuse(res, 500, "The session could not be stored: " + error);
-                 res.set_content(page(id), HtmlType);
+                 }
              });
 
     postForm(
@@ -146,6 +158,7 @@ void Pages::install(httplib::Server &server)
                 return res.set_content(page("OK"), HtmlType);
             case Store::Result::UnknownSession:
                 return unknownSession(res, key);
+            case Store::Result::TooManySessions:
             case Store::Result::QueueFull:
                 return refuse(res, 409,
                               "Too many messages are waiting for the " + form.value("DataOwner") +
@@ -173,6 +186,7 @@ void Pages::install(httplib::Server &server)
                  case Store::Result::UnknownSession:
                      return unknownSession(res, key);
                  case Store::Result::QueueFull:
+                 case Store::Result::TooManySessions:
                  case Store::Result::Failed:
                      return refuse(res, 500, "The waiting message could not be read.");
                  }

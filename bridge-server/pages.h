@@ -16,6 +16,8 @@ class Pages
 public:
     /// The largest form body taken; larger ones get 413.
     static constexpr std::size_t MaxBodyBytes = 64 * 1024;
+    /// The longest session name taken; it stands in every list of sessions.
+    static constexpr std::size_t MaxNameBytes = 1024;
 
     explicit Pages(Store &store) : m_store(store) {}
 

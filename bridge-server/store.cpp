@@ -43,8 +43,8 @@ std::string columnBytes(sqlite3_stmt *statement, int column)
 
 } // namespace
 
-Store::Store(int64_t idleSeconds, int maxWaiting)
-    : m_idleSeconds(idleSeconds), m_maxWaiting(maxWaiting)
+Store::Store(int64_t idleSeconds, int maxWaiting, int maxSessions)
+    : m_idleSeconds(idleSeconds), m_maxWaiting(maxWaiting), m_maxSessions(std::size_t(maxSessions))
 {
 }
 
@@ -233,28 +233,32 @@ void Store::touch(Session &session)
     session.lastSeen = now();
 }
 
-std::string Store::createSession(const std::string &name, std::string *error)
+Store::Result Store::createSession(const std::string &name, std::string *id, std::string *error)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    std::string id;
+    // Anyone may register, so the sessions are bounded; idle ones make room.
+    if (m_sessions.size() >= m_maxSessions && dropIdle(now() - m_idleSeconds) == 0)
+        return Result::TooManySessions;
+    std::string newId;
     do {
-        id = newSessionId();
-    } while (m_sessions.count(id));
+        newId = newSessionId();
+    } while (m_sessions.count(newId));
     Session session;
     session.name = name;
     session.created = session.lastSeen = session.savedSeen = now();
     Statement insert(m_insertSession);
-    bindId(insert.get(), 1, id);
+    bindId(insert.get(), 1, newId);
     bindText(insert.get(), 2, name);
     sqlite3_bind_int64(insert.get(), 3, session.created);
     sqlite3_bind_int64(insert.get(), 4, session.lastSeen);
     if (sqlite3_step(insert.get()) != SQLITE_DONE) {
         *error = sqlite3_errmsg(m_db);
-        return std::string();
+        return Result::Failed;
     }
     session.order = sqlite3_last_insert_rowid(m_db);
-    m_sessions.emplace(id, std::move(session));
-    return id;
+    m_sessions.emplace(newId, std::move(session));
+    *id = newId;
+    return Result::Ok;
 }
 
 Store::Result Store::post(const std::string &id, Role role, const std::string &data)
@@ -329,30 +333,36 @@ std::vector<Store::SessionInfo> Store::sessions()
     return list;
 }
 
+int Store::dropIdle(int64_t limit)
+{
+    int expired = 0;
+    for (auto it = m_sessions.begin(); it != m_sessions.end();) {
+        if (it->second.lastSeen < limit) {
+            drop(it->first);
+            it = m_sessions.erase(it);
+            ++expired;
+        } else {
+            ++it;
+        }
+    }
+    return expired;
+}
+
 int Store::sweep()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_db)
         return 0;
-    const int64_t limit = now() - m_idleSeconds;
-    int expired = 0;
     exec("BEGIN");
-    for (auto it = m_sessions.begin(); it != m_sessions.end();) {
-        Session &session = it->second;
-        if (session.lastSeen < limit) {
-            drop(it->first);
-            it = m_sessions.erase(it);
-            ++expired;
-            continue;
-        }
+    const int expired = dropIdle(now() - m_idleSeconds);
+    for (auto &[id, session] : m_sessions) {
         if (session.lastSeen > session.savedSeen) {
             Statement update(m_updateSeen);
             sqlite3_bind_int64(update.get(), 1, session.lastSeen);
-            bindId(update.get(), 2, it->first);
+            bindId(update.get(), 2, id);
             if (sqlite3_step(update.get()) == SQLITE_DONE)
                 session.savedSeen = session.lastSeen;
         }
-        ++it;
     }
     exec("COMMIT");
     return expired;

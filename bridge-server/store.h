@@ -21,7 +21,7 @@ public:
     enum class Role { Host = 0, Client = 1 };
 
     /// What a request on a session came to.
-    enum class Result { Ok, Empty, UnknownSession, QueueFull, Failed };
+    enum class Result { Ok, Empty, UnknownSession, QueueFull, TooManySessions, Failed };
 
     struct SessionInfo
     {
@@ -34,7 +34,8 @@ public:
 
     /// `idleSeconds`: a session without requests for this long expires.
     /// `maxWaiting`: the most messages one role's queue holds.
-    Store(int64_t idleSeconds, int maxWaiting);
+    /// `maxSessions`: the most sessions open at once.
+    Store(int64_t idleSeconds, int maxWaiting, int maxSessions);
     ~Store();
     Store(const Store &) = delete;
     Store &operator=(const Store &) = delete;
@@ -42,9 +43,10 @@ public:
     /// Opens (creating if needed) the database file and loads the sessions.
     bool open(const std::string &path, std::string *error);
 
-    /// Registers a session under `name`; returns its new random ID (empty and
-    /// `error` set on a database failure).
-    std::string createSession(const std::string &name, std::string *error);
+    /// Registers a session under `name` and gives its new random ID. When
+    /// the most sessions are open, idle ones are dropped first; if none is,
+    /// TooManySessions. Failed and `error` set on a database failure.
+    Result createSession(const std::string &name, std::string *id, std::string *error);
     /// Queues `data` for `role` of session `id`.
     Result post(const std::string &id, Role role, const std::string &data);
     /// Takes the oldest message for `role` of session `id` (Empty: none).
@@ -86,6 +88,8 @@ private:
     /// The session if it is open; an expired one is dropped on the way.
     Session *findOpen(const std::string &id, std::string *key);
     void drop(const std::string &id);
+    /// Drops the sessions without requests since `limit`; returns how many.
+    int dropIdle(int64_t limit);
     void close();
 
     std::mutex m_mutex;
@@ -102,4 +106,5 @@ private:
     std::unordered_map<std::string, Session> m_sessions;
     int64_t m_idleSeconds;
     int m_maxWaiting;
+    std::size_t m_maxSessions;
 };

@@ -124,6 +124,7 @@ private slots:
             {"SendData.asp", "SessionKey=" + key + "&DataOwner=Client", 400, "SessionData"},
             {"GetData.asp", "DataOwner=Client", 400, "SessionKey"},
             {"Connect.asp", QByteArray(1, '\0'), 400, "SessionName"},
+            {"Connect.asp", "SessionName=" + QByteArray(2000, 'n'), 400, "longer than"},
             {"GetData.asp", "SessionKey=NOSUCHKEY&DataOwner=Host", 404, "NOSUCHKEY"},
             {"GetData.asp", "SessionKey=" + key + "&DataOwner=host", 400, "Host or Client"},
             {"SendData.asp", "SessionKey=" + key + "&DataOwner=Both&SessionData=x", 400,
@@ -195,14 +196,21 @@ private slots:
 
     void idleSessionsExpire()
     {
-        QVERIFY(m_server->start({QStringLiteral("--idle-seconds"), QStringLiteral("2")}));
+        QVERIFY(m_server->start({QStringLiteral("--idle-seconds"), QStringLiteral("2"),
+                                 QStringLiteral("--max-sessions"), QStringLiteral("2")}));
         const QByteArray idle = newSession("Idle");
         const QByteArray busy = newSession("Busy");
         send(idle, "Client", "never fetched");
+        // Registration is open to anyone, so the sessions are bounded.
+        const Answer full = post("Connect.asp", "SessionName=Third");
+        QCOMPARE(full.status, 503);
+        QVERIFY2(full.body.contains("open sessions"), full.body.constData());
         for (int i = 0; i < 4; ++i) {
             QTest::qWait(900);
             QCOMPARE(get(busy, "Host"), QByteArray("Wait"));
         }
+        // The idle session makes room for a new one.
+        QVERIFY(!newSession("Later").isEmpty());
         QCOMPARE(post("GetData.asp", "SessionKey=" + idle + "&DataOwner=Client").status, 404);
         const Answer list = post("Sessions.asp", QByteArray(1, '\0'));
         QVERIFY(!list.body.contains("Idle") && list.body.contains("Busy"));
