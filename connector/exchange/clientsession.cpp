@@ -20,12 +20,9 @@ QByteArray printable(const QByteArray &text)
 
 } // namespace
 
-const char *const ClientSession::NoArmyPattern = "nothing.nothing";
-
 ClientSession::ClientSession(const GameFolder &folder, Transport transport, QObject *parent)
     : Session(folder, Role::Client, transport, parent),
-      m_startData(Messages::StartDataMarker, Messages::StartDataLineEnds, Messages::StartDataLimit),
-      m_armyPattern(QLatin1String(NoArmyPattern))
+      m_startData(Messages::StartDataMarker, Messages::StartDataLineEnds, Messages::StartDataLimit)
 {
     // Over the bridge "Get Map Name from Host" waits for a Session ID.
     m_connectEnabled = !isBridge();
@@ -172,8 +169,6 @@ bool ClientSession::takeMap(const QByteArray &text)
         return false;
     }
     m_mapName = name;
-    m_armyPattern = Messages::armyPattern(name);
-    m_randomArmySuggested = folder().list(m_armyPattern).isEmpty();
     setSendEnabled(true);
     emit mapReceived(name);
     return true;

@@ -17,9 +17,6 @@ class ClientSession : public Session
     Q_OBJECT
 
 public:
-    /// The army list's pattern before any map is known.
-    static const char *const NoArmyPattern; // "nothing.nothing"
-
     explicit ClientSession(const GameFolder &folder, Transport transport = Transport::Tcp,
                            QObject *parent = nullptr);
     ~ClientSession() override;
@@ -76,17 +73,13 @@ public:
 
     /// The map name of the last accepted map message ("Castle.map").
     QByteArray mapName() const { return m_mapName; }
-    /// The army list's pattern ("*Castle*.arm") and whether "Create Random
-    /// Army" is to be ticked (no army file matches).
-    QString armyPattern() const { return m_armyPattern; }
-    bool randomArmySuggested() const { return m_randomArmySuggested; }
     /// The start data buffer as it arrived.
     QByteArray startDataBuffer() const { return m_startData.payload(); }
     bool startDataComplete() const { return m_startData.isComplete(); }
 
 signals:
-    /// A map message was accepted: the army list shows armyPattern() and
-    /// "Create Random Army" follows randomArmySuggested().
+    /// A map message was accepted: the window narrows its army list to the
+    /// map's army files.
     void mapReceived(const QByteArray &mapFileName);
     /// The completion step has written "ClientGame.sav".
     void completed();
@@ -101,8 +94,6 @@ private:
 
     Reassembly m_startData;
     QByteArray m_mapName;
-    QString m_armyPattern;
-    bool m_randomArmySuggested = false;
     bool m_connectEnabled = true;
     bool m_findSessionsEnabled = true;
     bool m_sessionIdEnabled = true;

@@ -2,6 +2,7 @@
 
 #include "clientsession.h"
 #include "filelistbox.h"
+#include "messages.h"
 #include "outputtextbox.h"
 #include "randomarmy.h"
 #include "startsequence.h"
@@ -77,11 +78,7 @@ FileListBox *SessionWindow::createArmyList(const QString &objectName, const QStr
 
 void SessionWindow::narrowArmyList(const QByteArray &mapFileName)
 {
-    // The name less its extension; a name too short for one stays whole.
-    const QByteArray name =
-        mapFileName.size() > 4 ? mapFileName.left(mapFileName.size() - 4) : mapFileName;
-    m_armyList->setPattern(QLatin1Char('*') + GameFolder::toDisplay(name) +
-                           QStringLiteral("*.arm"));
+    m_armyList->setPattern(Messages::armyPattern(mapFileName));
     m_randomArmy->setChecked(m_armyList->count() == 0);
 }
 

@@ -162,10 +162,9 @@ bool HvdClientTCPIP::sendText(const QByteArray &text)
     return m_socket->write(text) == text.size();
 }
 
-void HvdClientTCPIP::onMapReceived()
+void HvdClientTCPIP::onMapReceived(const QByteArray &mapFileName)
 {
-    armyList()->setPattern(m_session->armyPattern());
-    randomArmyBox()->setChecked(m_session->randomArmySuggested());
+    narrowArmyList(mapFileName);
 }
 
 void HvdClientTCPIP::on_Command3_clicked()

@@ -36,7 +36,7 @@ private:
     void unload();
     void updateControls();
     bool sendText(const QByteArray &text);
-    void onMapReceived();
+    void onMapReceived(const QByteArray &mapFileName);
 
     void on_Command3_clicked();
     void on_tcpClient_Connect();

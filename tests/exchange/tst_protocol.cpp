@@ -254,7 +254,6 @@ private slots:
     {
         Game game;
         ClientSession &s = game.client;
-        QCOMPARE(s.armyPattern(), QStringLiteral("nothing.nothing"));
         // Lower-case markers are no map message: only shown.
         QSignalSpy received(&s, &ClientSession::mapReceived);
         s.received("map: Castle.map");
@@ -262,13 +261,10 @@ private slots:
         QVERIFY(game.clientBox.text.endsWith("map: Castle.map\r\n"));
         QVERIFY(game.clientTmp.write("Castle_Guard.arm", "Castle\n000 001 \r\n002 "));
         s.received("MAP: Castle.map");
-        QCOMPARE(s.armyPattern(), QStringLiteral("*Castle*.arm"));
-        QVERIFY(!s.randomArmySuggested() && s.sendEnabled());
+        QVERIFY(s.mapName() == "Castle.map" && s.sendEnabled());
         QCOMPARE(received.size(), 1);
-        // A map with no army file ticks "Create Random Army".
         s.received("MAP: Valley.map");
-        QCOMPARE(s.armyPattern(), QStringLiteral("*Valley*.arm"));
-        QVERIFY(s.randomArmySuggested());
+        QCOMPARE(s.mapName(), QByteArray("Valley.map"));
         // Refused names keep the accepted one, and the files stay in the folder.
         int refused = 0;
         for (const QByteArray name : {"../outside.map", "/tmp/outside.map", "C:\\outside.map"}) {
