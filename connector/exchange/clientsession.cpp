@@ -1,5 +1,6 @@
 #include "clientsession.h"
 
+#include "armyflip.h"
 #include "completion.h"
 #include "messages.h"
 
@@ -108,6 +109,13 @@ bool ClientSession::sendArmy(const QString &armyFile, QString *error)
     QList<QByteArray> lines;
     if (!folder().readLines(armyFile, &lines, error))
         return false;
+    // The host counts the army's rows by their line ends, so a blank line
+    // would let the last row arrive after the army was taken as whole. Blank
+    // rows make no cells: the host skips them when it builds the save files.
+    for (qsizetype i = lines.size() - 1; i > 0; --i) {
+        if (isBlankLine(lines.at(i)))
+            lines.removeAt(i);
+    }
     if (!send(Messages::armyMessage(Messages::armyText(lines)))) {
         if (error)
             *error =

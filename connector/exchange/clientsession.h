@@ -58,10 +58,11 @@ public:
     void mapFetchFailed();
 
     /// "Send Army Selection to Host", after the window's checks (and its
-    /// random army): sends "ARMYDATA: " and every line of the army file (a
+    /// random army): sends "ARMYDATA: " and the lines of the army file (a
     /// name in the game folder: "Random.arm" when the box is ticked, else the
-    /// selection) and disables the button. On failure nothing is sent, the
-    /// button stays enabled and the error text says why.
+    /// selection), its blank rows left out, and disables the button. On
+    /// failure nothing is sent, the button stays enabled and the error text
+    /// says why.
     bool sendArmy(const QString &armyFile, QString *error = nullptr);
 
     /// Bridge: the client's steps for one answer of the poll after the army
