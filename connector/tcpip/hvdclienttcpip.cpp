@@ -2,6 +2,7 @@
 
 #include "clientsession.h"
 #include "filelistbox.h"
+#include "numericaddress.h"
 #include "outputtextbox.h"
 
 #include <QCheckBox>
@@ -14,14 +15,6 @@
 #include <QTcpSocket>
 
 namespace {
-
-/// The host's numeric address, an IPv4 address as such ("127.0.0.1").
-QByteArray numericAddress(const QHostAddress &address)
-{
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return (isV4 ? QHostAddress(v4) : address).toString().toLatin1();
-}
 
 void setBold(QWidget *widget, qreal pointSize)
 {

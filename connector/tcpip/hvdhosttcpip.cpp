@@ -2,6 +2,7 @@
 
 #include "filelistbox.h"
 #include "hostsession.h"
+#include "numericaddress.h"
 #include "outputtextbox.h"
 
 #include <QCheckBox>
@@ -26,15 +27,6 @@ QString localAddress()
             return address.toString();
     }
     return QHostAddress(QHostAddress::LocalHost).toString();
-}
-
-/// A peer's numeric address, an IPv4 address as such even on a dual-stack
-/// socket ("127.0.0.1", not "::ffff:127.0.0.1").
-QByteArray numericAddress(const QHostAddress &address)
-{
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return (isV4 ? QHostAddress(v4) : address).toString().toLatin1();
 }
 
 } // namespace
