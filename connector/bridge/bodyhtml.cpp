@@ -6,6 +6,7 @@
 #include <gumbo.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -96,33 +97,29 @@ QString escaped(const char *utf8, bool inAttribute)
     return out;
 }
 
-void serialiseChildren(const GumboNode *node, QString &out);
+// The start tag of an element; returns its name for the end tag.
+QString startTag(const GumboElement &element, QString &out)
+{
+    const QString name = elementName(element);
+    out += QLatin1Char('<') + name;
+    for (unsigned i = 0; i < element.attributes.length; ++i) {
+        const auto *attribute = static_cast<const GumboAttribute *>(element.attributes.data[i]);
+        const GumboStringPiece &original = attribute->original_name;
+        out += QLatin1Char(' ');
+        if (original.length > 0)
+            out += QString::fromUtf8(original.data, int(original.length));
+        else
+            out += QString::fromUtf8(attribute->name);
+        out += QLatin1String("=\"") + escaped(attribute->value, true) + QLatin1Char('"');
+    }
+    out += QLatin1Char('>');
+    return name;
+}
 
-void serialiseNode(const GumboNode *node, QString &out)
+// A node without children: text, CDATA or a comment.
+void serialiseLeaf(const GumboNode *node, QString &out)
 {
     switch (node->type) {
-    case GUMBO_NODE_ELEMENT:
-    case GUMBO_NODE_TEMPLATE: {
-        const GumboElement &element = node->v.element;
-        const QString name = elementName(element);
-        out += QLatin1Char('<') + name;
-        for (unsigned i = 0; i < element.attributes.length; ++i) {
-            const auto *attribute = static_cast<const GumboAttribute *>(element.attributes.data[i]);
-            const GumboStringPiece &original = attribute->original_name;
-            out += QLatin1Char(' ');
-            if (original.length > 0)
-                out += QString::fromUtf8(original.data, int(original.length));
-            else
-                out += QString::fromUtf8(attribute->name);
-            out += QLatin1String("=\"") + escaped(attribute->value, true) + QLatin1Char('"');
-        }
-        out += QLatin1Char('>');
-        if (isVoidElement(element.tag))
-            return;
-        serialiseChildren(node, out);
-        out += QLatin1String("</") + name + QLatin1Char('>');
-        return;
-    }
     case GUMBO_NODE_TEXT:
     case GUMBO_NODE_WHITESPACE: {
         const GumboNode *parent = node->parent;
@@ -138,18 +135,45 @@ void serialiseNode(const GumboNode *node, QString &out)
     case GUMBO_NODE_COMMENT:
         out += QLatin1String("<!--") + QString::fromUtf8(node->v.text.text) + QLatin1String("-->");
         return;
-    case GUMBO_NODE_DOCUMENT:
-        serialiseChildren(node, out);
+    default:
         return;
     }
 }
 
-void serialiseChildren(const GumboNode *node, QString &out)
+const GumboVector &childrenOf(const GumboNode *node)
 {
-    const GumboVector &children =
-        node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
-    for (unsigned i = 0; i < children.length; ++i)
-        serialiseNode(static_cast<const GumboNode *>(children.data[i]), out);
+    return node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
+}
+
+// The children of a node, in document order. An explicit stack of open
+// elements instead of recursion: a page may nest elements many thousand deep,
+// more than the thread's stack has room for.
+void serialiseChildren(const GumboNode *root, QString &out)
+{
+    struct Open
+    {
+        const GumboNode *node;
+        unsigned next;
+        QString endTag;
+    };
+    std::vector<Open> open{{root, 0, QString()}};
+    while (!open.empty()) {
+        Open &top = open.back();
+        const GumboVector &children = childrenOf(top.node);
+        if (top.next >= children.length) {
+            out += top.endTag;
+            open.pop_back();
+            continue;
+        }
+        const auto *child = static_cast<const GumboNode *>(children.data[top.next++]);
+        if (child->type != GUMBO_NODE_ELEMENT && child->type != GUMBO_NODE_TEMPLATE) {
+            serialiseLeaf(child, out);
+            continue;
+        }
+        const QString name = startTag(child->v.element, out);
+        if (!isVoidElement(child->v.element.tag))
+            open.push_back({child, 0, QLatin1String("</") + name + QLatin1Char('>')});
+    }
 }
 
 const GumboNode *findBody(const GumboNode *html)

@@ -1,6 +1,7 @@
 #include "bodyhtml.h"
 
 #include <QTest>
+#include <QThread>
 
 // What the serialiser must give is what a browser's document reports for the
 // body: element names in capitals, attribute names as written.
@@ -60,6 +61,21 @@ private slots:
         QFETCH(QByteArray, page);
         QFETCH(QByteArray, inner);
         QCOMPARE(BodyHtml::innerHtml(page), inner);
+    }
+
+    void deepNestingFitsASmallStack()
+    {
+        // A post of tags alone nests thousands deep; it must not take the
+        // connector down. A thread with half the stack of a Windows thread.
+        const int depth = 8000;
+        QByteArray inner;
+        QScopedPointer<QThread> reader(QThread::create(
+            [&] { inner = BodyHtml::innerHtml(page(QByteArray("<div>").repeated(depth) + "x")); }));
+        reader->setStackSize(512 * 1024);
+        reader->start();
+        QVERIFY(reader->wait(30000));
+        QCOMPARE(inner,
+                 QByteArray("<DIV>").repeated(depth) + "x" + QByteArray("</DIV>").repeated(depth));
     }
 };
 
