@@ -198,6 +198,15 @@ void HvdBridgeWindow::bridgeAnswered(Channel channel)
     outputBox()->append("The bridge server answers again.");
 }
 
+void HvdBridgeWindow::reportFailure(const QString &text)
+{
+    outputBox()->replace(GameFolder::fromDisplay(text), true);
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    dialogs().message(this, QLatin1String(BridgeErrorTitle), shown.trimmed(),
+                      SessionDialogs::Icon::Exclamation);
+}
+
 void HvdBridgeWindow::chatEntered(const QByteArray &line)
 {
     // Over the bridge a chat line is only shown in the own box.

@@ -95,6 +95,12 @@ protected:
     /// A request went through: ends a run of failures.
     void bridgeAnswered(Channel channel);
 
+    /// The title of the boxes that report a bridge request's failure.
+    static constexpr const char *BridgeErrorTitle = "Bridge Error";
+    /// A failure that waits for the player: `text` (CR LF line ends)
+    /// replaces the output box and is shown in a box.
+    void reportFailure(const QString &text);
+
     /// Called when a poll has ended with a message that was used.
     virtual void pollDone() {}
 

@@ -13,12 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-
-const char *const BridgeErrorTitle = "Bridge Error";
-
-} // namespace
-
 HvdClientHTTP::HvdClientHTTP(const GameFolder &folder, QWidget *parent)
     : HvdClientHTTP(folder, HTTPSendReceive::defaultBridgeUrl(), PollSeconds * 1000, parent)
 {
@@ -151,11 +145,7 @@ void HvdClientHTTP::on_Command3_clicked()
                                         "server.\r\n%1\r\nCheck the Session ID and click 'Get "
                                         "Map Name from Host' again.\r\n")
                              .arg(error);
-                     outputBox()->replace(GameFolder::fromDisplay(text), true);
-                     QString shown = text;
-                     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-                     dialogs().message(this, QLatin1String(BridgeErrorTitle), shown.trimmed(),
-                                       SessionDialogs::Icon::Exclamation);
+                     reportFailure(text);
                      return false;
                  });
 }

@@ -13,12 +13,6 @@
 #include <QPushButton>
 #include <QSysInfo>
 
-namespace {
-
-const char *const BridgeErrorTitle = "Bridge Error";
-
-} // namespace
-
 HvdHostHTTP::HvdHostHTTP(const GameFolder &folder, QWidget *parent)
     : HvdHostHTTP(folder, HTTPSendReceive::defaultBridgeUrl(), PollSeconds * 1000, parent)
 {
@@ -173,12 +167,8 @@ void HvdHostHTTP::registrationFailed(const QString &error)
                                         "server.\r\n%1\r\nChoose a map and click 'Send Selections "
                                         "to Client' to try again.\r\n")
                              .arg(error);
-    outputBox()->replace(GameFolder::fromDisplay(text), true);
     updateControls();
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    dialogs().message(this, QLatin1String(BridgeErrorTitle), shown.trimmed(),
-                      SessionDialogs::Icon::Exclamation);
+    reportFailure(text);
 }
 
 void HvdHostHTTP::on_File1_clicked(const QString &name)
