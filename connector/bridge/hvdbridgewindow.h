@@ -54,8 +54,6 @@ protected:
     /// The session's steps for one answer of the poll for the other side's
     /// message (the army or start data message, or a command).
     virtual Session::Poll sessionAnswer(const QByteArray &answer) = 0;
-    /// Mirrors the session's and the window's state into the controls.
-    virtual void updateControls() = 0;
 
     /// Creates a new browser object for the window's requests; the previous
     /// one is released (its running requests end silently).

@@ -196,17 +196,16 @@ void HvdClientHTTP::on_Command1_clicked()
 {
     if (!m_session->startEnabled() || m_session->gameRunning())
         return;
-    if (!runStartSequence(m_session->mapFileNameForStart())) {
-        // The box has said why; "Start" may be tried again.
-        updateControls();
-        return;
-    }
+    if (startGame(*m_session))
+        PollClient();
+}
+
+void HvdClientHTTP::gameStarting()
+{
     // The client first waits for the host's opening command; its own engine's
     // command stays in its file until then.
     setOwnTurn(false);
     m_turnState = 1;
-    m_session->gameStarted();
-    PollClient();
 }
 
 void HvdClientHTTP::updateControls()

@@ -38,6 +38,7 @@ protected:
     QByteArray sessionKey() const override;
     Session::Poll sessionAnswer(const QByteArray &answer) override;
     void updateControls() override;
+    void gameStarting() override;
     void pollDone() override;
 
 private:

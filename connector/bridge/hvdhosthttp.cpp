@@ -205,14 +205,13 @@ void HvdHostHTTP::on_Command1_clicked()
 {
     if (!m_session->startEnabled() || m_session->gameRunning())
         return;
-    if (!runStartSequence(m_session->mapFileNameForStart())) {
-        // The box has said why; "Start" may be tried again.
-        updateControls();
-        return;
-    }
+    startGame(*m_session);
+}
+
+void HvdHostHTTP::gameStarting()
+{
     // The host moves first.
     setOwnTurn(true);
-    m_session->gameStarted();
 }
 
 void HvdHostHTTP::updateControls()

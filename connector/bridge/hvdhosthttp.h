@@ -48,6 +48,7 @@ protected:
     QByteArray sessionKey() const override { return m_key; }
     Session::Poll sessionAnswer(const QByteArray &answer) override;
     void updateControls() override;
+    void gameStarting() override;
 
 private:
     void on_File1_clicked(const QString &name);

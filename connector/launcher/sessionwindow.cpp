@@ -82,16 +82,21 @@ void SessionWindow::narrowArmyList(const QByteArray &mapFileName)
     m_randomArmy->setChecked(m_armyList->count() == 0);
 }
 
-bool SessionWindow::runStartSequence(const QByteArray &mapFileName)
+bool SessionWindow::startGame(Session &session)
 {
     m_start->setEnabled(false);
     QString error;
-    if (StartSequence::run(m_folder, m_role, mapFileName, m_fullScreen->isChecked(), &error))
-        return true;
-    m_dialogs->message(this, QLatin1String(ProgramTitle),
-                       QStringLiteral("The game could not be started.\n\n%1").arg(error),
-                       SessionDialogs::Icon::Critical);
-    return false;
+    if (!StartSequence::run(m_folder, m_role, session.mapFileNameForStart(),
+                            m_fullScreen->isChecked(), &error)) {
+        m_dialogs->message(this, QLatin1String(ProgramTitle),
+                           QStringLiteral("The game could not be started.\n\n%1").arg(error),
+                           SessionDialogs::Icon::Critical);
+        updateControls();
+        return false;
+    }
+    gameStarting();
+    session.gameStarted();
+    return true;
 }
 
 void SessionWindow::showPlainMessage(const QString &text)

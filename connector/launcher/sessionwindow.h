@@ -68,10 +68,18 @@ protected:
     /// Castle.map) and ticks "Create Random Army" exactly when none matches.
     void narrowArmyList(const QByteArray &mapFileName);
 
-    /// Runs the start sequence of the window's role: disables "Start", writes
-    /// GameLog.txt and Control.ini and starts the engine. A failure is shown
-    /// in a box naming the file and the reason; returns false then.
-    bool runStartSequence(const QByteArray &mapFileName);
+    /// "Start": runs the start sequence of the window's role for the
+    /// session's map (disables "Start", writes GameLog.txt and Control.ini and
+    /// starts the engine), then gameStarting() and the session's game, so the
+    /// relay runs. A failure is shown in a box naming the file and the reason
+    /// and the controls are mirrored again, so "Start" can be tried once that
+    /// is put right; returns false then.
+    bool startGame(Session &session);
+    /// Called by startGame() after the engine started and before the relay
+    /// runs (the bridge windows set whose turn it is).
+    virtual void gameStarting() {}
+    /// Mirrors the session's and the window's state into the controls.
+    virtual void updateControls() = 0;
 
     /// A plain box with the program's title ("Please select Army!").
     void showPlainMessage(const QString &text);

@@ -226,13 +226,7 @@ void HvdClientTCPIP::on_Command2_clicked()
 
 void HvdClientTCPIP::on_Command1_clicked()
 {
-    if (!runStartSequence(m_session->mapFileNameForStart())) {
-        // The box has named the file and the reason; once that is put right
-        // the player can try again.
-        updateControls();
-        return;
-    }
-    m_session->gameStarted();
+    startGame(*m_session);
 }
 
 void HvdClientTCPIP::chatEntered(const QByteArray &line)

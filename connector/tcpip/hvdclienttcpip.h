@@ -34,7 +34,7 @@ private:
     void buildControls();
     void load();
     void unload();
-    void updateControls();
+    void updateControls() override;
     bool sendText(const QByteArray &text);
     void onMapReceived(const QByteArray &mapFileName);
 

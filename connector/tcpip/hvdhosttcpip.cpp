@@ -272,13 +272,7 @@ void HvdHostTCPIP::on_Command2_clicked()
 
 void HvdHostTCPIP::on_Command1_clicked()
 {
-    if (!runStartSequence(m_session->mapFileNameForStart())) {
-        // The box has named the file and the reason; once that is put right
-        // the player can try again.
-        updateControls();
-        return;
-    }
-    m_session->gameStarted();
+    startGame(*m_session);
 }
 
 void HvdHostTCPIP::chatEntered(const QByteArray &line)

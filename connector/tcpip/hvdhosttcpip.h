@@ -49,7 +49,7 @@ private:
     void load();
     void unload();
     bool listen();
-    void updateControls();
+    void updateControls() override;
     bool sendText(const QByteArray &text);
     void showSocketError(const QString &description);
 
