@@ -9,6 +9,7 @@
 //
 // Usage: bench_relay [N]   (N commands, at least 1000; default 1000)
 
+#include "benchfigures.h"
 #include "commandrelay.h"
 #include "gamefolder.h"
 #include "tempgamefolder.h"
@@ -22,23 +23,6 @@
 #include <cstdio>
 #include <ctime>
 #include <vector>
-
-namespace {
-
-double percentile(std::vector<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    const size_t index =
-        std::min(values.size() - 1, size_t(p / 100.0 * double(values.size() - 1) + 0.5));
-    return values[index];
-}
-
-double cpuSeconds()
-{
-    return double(std::clock()) / CLOCKS_PER_SEC;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {

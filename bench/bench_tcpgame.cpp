@@ -13,6 +13,7 @@
 // Usage: bench_tcpgame [N]   (N moves in all, at least 500; default 1000)
 
 #include "../tests/tcpip/tcpwindowtesting.h"
+#include "benchfigures.h"
 #include "clientsession.h"
 #include "filelistbox.h"
 #include "gamefolder.h"
@@ -33,19 +34,6 @@
 #include <vector>
 
 namespace {
-
-double percentile(std::vector<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    const size_t index =
-        std::min(values.size() - 1, size_t(p / 100.0 * double(values.size() - 1) + 0.5));
-    return values[index];
-}
-
-double cpuSeconds()
-{
-    return double(std::clock()) / CLOCKS_PER_SEC;
-}
 
 /// A game folder with the samples and an engine that only exits: the bench
 /// plays the engines' part itself.
