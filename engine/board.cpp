@@ -153,6 +153,14 @@ bool Board::findFlag(int flagId, int *row, int *column) const
     return true;
 }
 
+int Board::kindOf(int flagId) const
+{
+    const int slot = flagId - FirstObjectId;
+    if (slot < 0 || slot >= m_flags.size())
+        return 0;
+    return m_flags.at(slot).code.mid(1, 2).toInt();
+}
+
 char Board::sideOf(int flagId) const
 {
     int row = 0;
@@ -173,10 +181,14 @@ Board::MoveResult Board::check(const Move &move, char side) const
         return MoveResult::TakenFlag;
     if (sideOf(move.flagId) != side)
         return MoveResult::WrongSide;
+    if (m_loser)
+        return MoveResult::GameOver;
     if (!step(move.direction, &row, &column))
         return MoveResult::BadDirection;
     if (row < 0 || row >= Size || column < 0 || column >= Size)
         return MoveResult::OffBoard;
+    if (!m_terrain.isPassable(row, column))
+        return m_terrain.code(row, column).startsWith('W') ? MoveResult::Water : MoveResult::Solid;
     if (idsOf(side).at(index(row, column)))
         return MoveResult::BlockedBySide;
     if (idsOf(otherSide(side)).at(index(row, column)))
@@ -184,7 +196,7 @@ Board::MoveResult Board::check(const Move &move, char side) const
     return MoveResult::Moved;
 }
 
-Board::MoveResult Board::apply(const Move &move, char side)
+Board::MoveResult Board::apply(const Move &move, char side, int *takenId)
 {
     const MoveResult result = check(move, side);
     if (result != MoveResult::Moved && result != MoveResult::Captured)
@@ -194,9 +206,15 @@ Board::MoveResult Board::apply(const Move &move, char side)
     step(move.direction, &flag.row, &flag.column);
     const int to = index(flag.row, flag.column);
     QVector<int> &taken = idsOf(otherSide(side));
+    if (takenId)
+        *takenId = taken.at(to);
     if (result == MoveResult::Captured) {
-        m_flags[taken.at(to) - FirstObjectId].row = -1;
+        Flag &lost = m_flags[taken.at(to) - FirstObjectId];
+        lost.row = -1;
+        lost.column = -1;
         taken[to] = 0;
+        if (lost.code.mid(1, 2) == "12")
+            m_loser = otherSide(side);
     }
     idsOf(side)[from] = 0;
     idsOf(side)[to] = move.flagId;
@@ -255,6 +273,50 @@ const char *Board::describe(MoveResult result)
         return "target off the board";
     case MoveResult::BlockedBySide:
         return "target holds a flag of the same side";
+    case MoveResult::Water:
+        return "target is water";
+    case MoveResult::Solid:
+        return "target is solid";
+    case MoveResult::GameOver:
+        return "the game is over";
     }
     return "unknown";
+}
+
+const char *Board::reason(MoveResult result)
+{
+    switch (result) {
+    case MoveResult::Moved:
+    case MoveResult::Captured:
+        return "";
+    case MoveResult::UnknownFlag:
+    case MoveResult::TakenFlag:
+        return "That flag is no longer on the board.";
+    case MoveResult::WrongSide:
+        return "That is not one of your flags.";
+    case MoveResult::BadDirection:
+        return "A flag moves one cell north, south, east or west.";
+    case MoveResult::OffBoard:
+        return "That cell is off the board.";
+    case MoveResult::BlockedBySide:
+        return "One of your own flags stands there.";
+    case MoveResult::Water:
+        return "Water cannot be entered.";
+    case MoveResult::Solid:
+        return "Solid ground cannot be entered.";
+    case MoveResult::GameOver:
+        return "The game is over.";
+    }
+    return "";
+}
+
+char Board::directionTo(int fromRow, int fromColumn, int toRow, int toColumn)
+{
+    const int rows = toRow - fromRow;
+    const int columns = toColumn - fromColumn;
+    if (columns == 0 && (rows == 1 || rows == -1))
+        return rows < 0 ? 'N' : 'S';
+    if (rows == 0 && (columns == 1 || columns == -1))
+        return columns < 0 ? 'W' : 'E';
+    return 0;
 }

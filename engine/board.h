@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mapterrain.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -15,6 +17,11 @@
 /// move. The other player's board is this one half-turned with the sides
 /// exchanged, so its numbering is this numbering reversed, and the number of
 /// flags is the count of side letters in the save file.
+///
+/// The rules of the stand-in game: a flag moves one cell N, S, E or W; water
+/// and solid cells cannot be entered (rock, grass and flag placement cells
+/// can); a move onto the other side's flag takes that flag off; a side whose
+/// kind 12 flag is taken has lost, and no move is made after that.
 class Board
 {
 public:
@@ -43,6 +50,9 @@ public:
         BadDirection,  ///< not one of N, S, E, W
         OffBoard,      ///< the target cell is outside the board
         BlockedBySide, ///< the target cell holds a flag of the same side
+        Water,         ///< the target cell is water
+        Solid,         ///< the target cell is solid
+        GameOver,      ///< one side has lost its kind 12 flag
     };
 
     /// An empty board without flags.
@@ -58,6 +68,9 @@ public:
     static bool fromSave(const QList<QByteArray> &lines, bool host, Board *board, QString *error);
 
     QByteArray mapName() const { return m_mapName; }
+    /// Lays the map's terrain under the flags, seen from this board's side.
+    void setTerrain(const MapTerrain &terrain) { m_terrain = terrain; }
+    const MapTerrain &terrain() const { return m_terrain; }
     /// The four characters shown for a cell ("000 ", "B03 ", "R12 ", ...); of
     /// two flags on one cell, the host's.
     QByteArray cell(int row, int column) const;
@@ -71,13 +84,19 @@ public:
     /// 'B' (own) or 'R' (opponent) for a flag on the board, 0 otherwise.
     char sideOf(int flagId) const;
 
+    /// The kind (1 to 12) of a flag that was ever numbered so, 0 otherwise.
+    int kindOf(int flagId) const;
+    /// 'B' or 'R' once that side has lost a kind 12 flag, 0 while both play.
+    char loser() const { return m_loser; }
+
     /// The result of the move without making it.
     MoveResult check(const Move &move, char side) const;
     /// Moves a flag of the given side ('B' own, 'R' opponent) one cell; a flag
     /// of the other side on the target is taken off. A flag that shared its
-    /// cell with the other side's flag leaves that flag where it is. Nothing changes unless
-    /// the result is Moved or Captured.
-    MoveResult apply(const Move &move, char side);
+    /// cell with the other side's flag leaves that flag where it is. Nothing
+    /// changes unless the result is Moved or Captured; then `takenId` (when
+    /// given) gets the number of the flag taken off, 0 when none.
+    MoveResult apply(const Move &move, char side, int *takenId = nullptr);
     /// Every move that a flag of the side can make, by object number and in
     /// the order N, E, S, W.
     QList<Move> legalMoves(char side) const;
@@ -90,6 +109,11 @@ public:
     static bool isFlag(const QByteArray &cell);
     /// A text naming a move result, for the engine's log.
     static const char *describe(MoveResult result);
+    /// A short sentence for a player on why a move was refused.
+    static const char *reason(MoveResult result);
+    /// The direction letter that leads from one cell to its neighbour N, S,
+    /// E or W, 0 when the second cell is no such neighbour.
+    static char directionTo(int fromRow, int fromColumn, int toRow, int toColumn);
 
 private:
     struct Flag
@@ -106,6 +130,8 @@ private:
 
     QByteArray m_mapName;
     bool m_host = true;
+    char m_loser = 0;
+    MapTerrain m_terrain;
     QVector<QByteArray> m_ground; ///< per cell the code shown without a flag
     QVector<int> m_ownIds;        ///< per cell the own flag's number, 0 when none
     QVector<int> m_opponentIds;   ///< per cell the opponent flag's number, 0 when none

@@ -35,6 +35,33 @@ EngineGame::EngineGame(const QString &gameFolder, QObject *parent)
     connect(&m_idle, &QTimer::timeout, this, [this] { finish(IdleExit); });
 }
 
+bool EngineGame::readScript(const EngineFolder &folder, EngineScript *script, QStringList *warnings,
+                            QString *error)
+{
+    if (!folder.fileExists(ScriptName)) {
+        *script = EngineScript::personal();
+        return true;
+    }
+    QList<QByteArray> lines;
+    if (!folder.readLines(ScriptName, &lines, error))
+        return false;
+    *script = EngineScript::parse(lines, warnings);
+    return true;
+}
+
+void EngineGame::loadTerrain(const QByteArray &mapName)
+{
+    // Without its map the game is played on open ground: the rules still
+    // hold for the flags, and the connector's own tests need no map.
+    QList<QByteArray> lines;
+    if (mapName.isEmpty() || !m_folder.readLines(QString::fromLatin1(mapName), &lines, nullptr))
+        return;
+    // The map file is laid out as the host sees the board; the client sees
+    // it from the other end.
+    const MapTerrain terrain = MapTerrain::fromMapLines(lines);
+    m_board.setTerrain(m_host ? terrain : terrain.halfTurned());
+}
+
 bool EngineGame::start(QString *error)
 {
     QString problem;
@@ -53,24 +80,21 @@ bool EngineGame::start(QString *error)
                     error);
     m_host = role == "host";
 
+    m_fullScreen = control.at(2).trimmed() == "1";
+
     const QString saveName = QString::fromLatin1(control.at(1).trimmed());
     QList<QByteArray> save;
     if (!m_folder.readLines(saveName, &save, &problem))
         return fail(problem, error);
     if (!Board::fromSave(save, m_host, &m_board, &problem))
         return fail(QStringLiteral("%1: %2").arg(saveName, problem), error);
+    loadTerrain(control.at(0).trimmed());
 
-    if (m_folder.fileExists(ScriptName)) {
-        QList<QByteArray> lines;
-        QStringList warnings;
-        if (!m_folder.readLines(ScriptName, &lines, &problem))
-            return fail(problem, error);
-        m_script = EngineScript::parse(lines, &warnings);
-        for (const QString &warning : warnings)
-            log("NOTE: " + warning.toLatin1());
-    } else {
-        m_script = EngineScript::demo();
-    }
+    QStringList warnings;
+    if (!readScript(m_folder, &m_script, &warnings, &problem))
+        return fail(problem, error);
+    for (const QString &warning : warnings)
+        log("NOTE: " + warning.toLatin1());
     m_random.seed(m_script.seeded ? m_script.seed
                                   : quint32(QDateTime::currentMSecsSinceEpoch() & 0xffffffff));
 
@@ -106,7 +130,7 @@ void EngineGame::poll()
 
 bool EngineGame::takeReceived()
 {
-    if (!m_folder.fileExists(ReceiveName))
+    if (m_over || !m_folder.fileExists(ReceiveName))
         return false;
     QByteArray bytes;
     if (!m_folder.readAll(ReceiveName, &bytes, nullptr))
@@ -135,16 +159,39 @@ bool EngineGame::takeReceived()
     Board::Move move;
     if (!EngineCommand::parse(command, &move)) {
         log("SKIP:" + command + " (not a command)");
-        return true;
+    } else {
+        const Board::MoveResult result = makeMove(move, 'R');
+        if (result != Board::MoveResult::Moved && result != Board::MoveResult::Captured)
+            log("SKIP:" + command + " (" + Board::describe(result) + ")");
     }
-    const Board::MoveResult result = m_board.apply(move, 'R');
-    if (result != Board::MoveResult::Moved && result != Board::MoveResult::Captured)
-        log("SKIP:" + command + " (" + Board::describe(result) + ")");
+    emit stateChanged();
     return true;
+}
+
+Board::MoveResult EngineGame::makeMove(const Board::Move &move, char side)
+{
+    const Board::MoveResult result = m_board.check(move, side);
+    if (result != Board::MoveResult::Moved && result != Board::MoveResult::Captured)
+        return result;
+    PlayedMove played;
+    played.side = side;
+    played.move = move;
+    m_board.findFlag(move.flagId, &played.fromRow, &played.fromColumn);
+    int takenId = 0;
+    m_board.apply(move, side, &takenId);
+    m_board.findFlag(move.flagId, &played.toRow, &played.toColumn);
+    played.takenKind = m_board.kindOf(takenId);
+    m_history.append(played);
+    emit moved(m_history.last());
+    if (m_board.loser())
+        finish(Finished);
+    return result;
 }
 
 void EngineGame::playOwnTurn()
 {
+    if (m_script.person)
+        return;
     if (m_script.delayMs > 0 && !m_delayDone) {
         if (!m_delay.isActive())
             m_delay.start();
@@ -184,6 +231,11 @@ bool EngineGame::sendOwnMove()
     if (!found)
         return false;
 
+    return sendMove(move);
+}
+
+bool EngineGame::sendMove(const Board::Move &move)
+{
     const QByteArray command = EngineCommand::format(move);
     QString problem;
     if (!m_folder.publish(SendName, command + "\r\n", &problem)) {
@@ -191,13 +243,50 @@ bool EngineGame::sendOwnMove()
         finish(SetupFailed);
         return false;
     }
-    m_board.apply(move, 'B');
     ++m_sent;
     noteActivity();
     log("SENT:" + command);
+    makeMove(move, 'B');
+    emit stateChanged();
     if (!ownMovesLeft() && m_received >= m_sent)
         finish(Finished);
     return true;
+}
+
+bool EngineGame::playPerson(const Board::Move &move, QString *reason)
+{
+    const auto refuse = [reason](const char *text) {
+        if (reason)
+            *reason = QString::fromLatin1(text);
+        return false;
+    };
+    if (m_over)
+        return refuse(Board::reason(Board::MoveResult::GameOver));
+    if (!m_script.person)
+        return refuse("The script plays this side.");
+    if (!ownTurn())
+        return refuse("Wait for the opponent's move.");
+    const Board::MoveResult result = m_board.check(move, 'B');
+    if (result != Board::MoveResult::Moved && result != Board::MoveResult::Captured)
+        return refuse(Board::reason(result));
+    // The connector takes each command away before the next may be written.
+    if (m_folder.fileExists(SendName))
+        return refuse("The last move has not been taken yet.");
+    return sendMove(move);
+}
+
+const EngineGame::PlayedMove *EngineGame::lastMove(char side) const
+{
+    for (auto played = m_history.crbegin(); played != m_history.crend(); ++played) {
+        if (played->side == side)
+            return &*played;
+    }
+    return nullptr;
+}
+
+QByteArray EngineGame::roleOf(char side) const
+{
+    return (side == 'B') == m_host ? "Host" : "Client";
 }
 
 bool EngineGame::ownTurn() const
@@ -210,6 +299,8 @@ bool EngineGame::ownMovesLeft() const
 {
     if (m_stuck)
         return false;
+    if (m_script.person)
+        return true;
     if (m_script.listed)
         return m_nextListed < m_script.moves.size();
     return m_sent < m_script.moveCount;
@@ -217,7 +308,8 @@ bool EngineGame::ownMovesLeft() const
 
 void EngineGame::noteActivity()
 {
-    m_idle.start();
+    if (m_script.idleExitSeconds > 0)
+        m_idle.start();
 }
 
 void EngineGame::finish(int exitCode)
@@ -229,9 +321,12 @@ void EngineGame::finish(int exitCode)
     m_delay.stop();
     m_idle.stop();
     m_watcher.removePaths(m_watcher.directories());
+    if (const char loser = m_board.loser())
+        log("OVER: " + roleOf(loser == 'B' ? 'R' : 'B') + " won");
     QString problem;
     if (!m_folder.writeBytes(BoardName, m_board.dump(m_host ? "Host" : "Client"), &problem))
         log("ERROR: " + problem.toLatin1());
+    emit stateChanged();
     emit finished(exitCode);
 }
 

@@ -20,7 +20,12 @@
 ///
 /// "EngineLog.txt" gets one line per own move ("SENT:" and the command) and
 /// per received move ("RCVD:" and the command), and a "SKIP:" line for a move
-/// that cannot be made. At the end "EngineBoard.txt" holds the board.
+/// that cannot be made. When a side loses its kind 12 flag the game is over
+/// and "OVER:" and the winner ("Host won", "Client won") end the log. At the
+/// end "EngineBoard.txt" holds the board.
+///
+/// The own moves come from the script, or from a person through
+/// playPerson() when the script says "player person".
 class EngineGame : public QObject
 {
     Q_OBJECT
@@ -29,16 +34,61 @@ public:
     /// The engine's exit codes.
     enum ExitCode { Finished = 0, SetupFailed = 1, IdleExit = 2 };
 
+    /// One move made on the board, in this board's view.
+    struct PlayedMove
+    {
+        char side = 'B'; ///< 'B' own, 'R' opponent
+        Board::Move move;
+        int fromRow = 0;
+        int fromColumn = 0;
+        int toRow = 0;
+        int toColumn = 0;
+        int takenKind = 0; ///< the kind of the flag taken off, 0 when none
+    };
+
     explicit EngineGame(const QString &gameFolder, QObject *parent = nullptr);
+
+    /// Reads "EngineScript.txt" of the game folder; without one, a person
+    /// plays. False and an error text when the file cannot be read.
+    static bool readScript(const EngineFolder &folder, EngineScript *script, QStringList *warnings,
+                           QString *error);
 
     /// Reads the game's files and starts to play. False and an error text when
     /// the control file or the save file cannot be used; the error is logged.
     bool start(QString *error);
 
+    /// A person's own move, called by the board window: made and written to
+    /// "Send\AICommand.xml" when it is legal on the own turn, else refused
+    /// with a short reason for the player.
+    bool playPerson(const Board::Move &move, QString *reason);
+    /// Ends the game where it stands (the window was closed); writes the
+    /// board like any other end.
+    void stop() { finish(Finished); }
+
     const Board &board() const { return m_board; }
+    const EngineScript &script() const { return m_script; }
+    const QList<PlayedMove> &history() const { return m_history; }
+    /// The last move of a side ('B' or 'R'), nullptr before its first.
+    const PlayedMove *lastMove(char side) const;
     bool isHost() const { return m_host; }
+    /// The host path of a file of the game folder.
+    QString filePath(const QByteArray &name) const
+    {
+        return m_folder.path(QString::fromLatin1(name));
+    }
+    /// "Host" or "Client" for a side of this board.
+    QByteArray roleOf(char side) const;
+    /// Line 3 of "Control.ini" asks for the whole screen.
+    bool fullScreen() const { return m_fullScreen; }
+    /// True while the own side may move.
+    bool isOwnTurn() const { return !m_over && ownTurn(); }
+    bool isOver() const { return m_over; }
 
 signals:
+    /// A move was made on the board (own or the opponent's).
+    void moved(const EngineGame::PlayedMove &move);
+    /// The turn passed or the game ended.
+    void stateChanged();
     /// The game is over and "EngineBoard.txt" is written.
     void finished(int exitCode);
 
@@ -47,8 +97,12 @@ private:
     bool takeReceived();
     void playOwnTurn();
     bool sendOwnMove();
+    bool sendMove(const Board::Move &move);
     bool ownTurn() const;
     bool ownMovesLeft() const;
+    /// Applies a legal move and records it.
+    Board::MoveResult makeMove(const Board::Move &move, char side);
+    void loadTerrain(const QByteArray &mapName);
     void noteActivity();
     void finish(int exitCode);
     void log(const QByteArray &line);
@@ -58,6 +112,8 @@ private:
     Board m_board;
     EngineScript m_script;
     bool m_host = true;
+    bool m_fullScreen = false;
+    QList<PlayedMove> m_history;
     QRandomGenerator m_random;
     int m_sent = 0;
     int m_received = 0;

@@ -18,6 +18,7 @@ EngineScript EngineScript::parse(const QList<QByteArray> &lines, QStringList *wa
 {
     EngineScript script;
     bool countGiven = false;
+    bool idleGiven = false;
     for (const QByteArray &raw : lines) {
         const QByteArray line = raw.simplified();
         if (line.isEmpty() || line.startsWith('#') || line.startsWith(';'))
@@ -50,21 +51,43 @@ EngineScript EngineScript::parse(const QList<QByteArray> &lines, QStringList *wa
                 script.delayMs = int(a);
         } else if (directive == "idle-exit" && words.size() == 2) {
             ok = toNumber(words.at(1), 1, 86400, &a);
-            if (ok)
+            if (ok) {
                 script.idleExitSeconds = int(a);
+                idleGiven = true;
+            }
+        } else if (directive == "player" && words.size() == 2) {
+            const QByteArray who = words.at(1).toLower();
+            ok = who == "person" || who == "script";
+            if (ok)
+                script.person = who == "person";
+        } else if (directive == "window" && words.size() == 2) {
+            const QByteArray show = words.at(1).toLower();
+            ok = show == "shown" || show == "hidden";
+            if (ok)
+                script.windowHidden = show == "hidden";
+        } else if (directive == "snapshot" && words.size() == 3) {
+            ok = toNumber(words.at(1), 0, 1000000, &a);
+            if (ok) {
+                script.snapshotMoves = int(a);
+                script.snapshotFile = words.at(2);
+            }
         }
         if (!ok && warnings)
             warnings->append(
                 QStringLiteral("script line not understood: %1").arg(QString::fromLatin1(line)));
     }
+    // A person may think as long as they like.
+    if (script.person && !idleGiven)
+        script.idleExitSeconds = 0;
     if (script.listed && countGiven && warnings)
         warnings->append(QStringLiteral("script lists moves; its \"moves\" line is ignored"));
     return script;
 }
 
-EngineScript EngineScript::demo()
+EngineScript EngineScript::personal()
 {
     EngineScript script;
-    script.delayMs = 1000;
+    script.person = true;
+    script.idleExitSeconds = 0;
     return script;
 }

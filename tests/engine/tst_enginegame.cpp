@@ -78,9 +78,9 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("clientSkips");
         // Random armies that claim some cells twice.
         QTest::newRow("random") << Armies::random(3, 40) << Armies::random(4, 40)
-                                << QByteArray("moves 30 7\r\nidle-exit 20\r\n")
-                                << QByteArray("moves 30 11\r\nidle-exit 20\r\n") << 30
-                                << QList<QByteArray>();
+                                << QByteArray("moves 30 7\r\nidle-exit 20\r\nwindow hidden\r\n")
+                                << QByteArray("moves 30 11\r\nidle-exit 20\r\nwindow hidden\r\n")
+                                << 30 << QList<QByteArray>();
 
         // In the host's view, by number: client flags 5001 on 0,9 and 5002 on
         // 20,5; host flag 5003 on 21,5; host 5004 and client 5005 both on
@@ -93,9 +93,10 @@ private slots:
         // 5002, whose listed move the client then skips (its 5007 there).
         QTest::newRow("listed, stacked and a capture")
             << hostArmy << clientArmy
-            << QByteArray("move 5004 E\r\nmove 5003 N\r\nmove 5003 W\r\nidle-exit 20\r\n")
+            << QByteArray(
+                   "move 5004 E\r\nmove 5003 N\r\nmove 5003 W\r\nidle-exit 20\r\nwindow hidden\r\n")
             << QByteArray("move 5004 N\r\nmove 5007 N\r\nmove 5004 W\r\nmove 5008 N\r\n"
-                          "idle-exit 20\r\n")
+                          "idle-exit 20\r\nwindow hidden\r\n")
             << 3 << QList<QByteArray>{EngineCommand::format({5007, 'N'}) + " (flag already taken)"};
     }
 
@@ -159,7 +160,8 @@ private slots:
     void unusableFilesEndTheEngine()
     {
         TempGameFolder folder;
-        auto engine = startEngine(folder, "Host", "Castle\r\n000 000 \r\n", "moves 3 1\r\n");
+        auto engine =
+            startEngine(folder, "Host", "Castle\r\n000 000 \r\n", "moves 3 1\r\nwindow hidden\r\n");
         QVERIFY(engine->waitForFinished(10000));
         QCOMPARE(engine->exitCode(), 1);
         QVERIFY(folder.read(QStringLiteral("EngineLog.txt")).startsWith("ERROR: "));
