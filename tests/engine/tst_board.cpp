@@ -123,6 +123,62 @@ private slots:
         QCOMPARE(board.legalMoves('R').size(), 4);
     }
 
+    void terrainStopsFlagsAndTheKind12FlagDecides()
+    {
+        // A map laid out as the host sees it: water at 10,10, solid at
+        // 10,12, rock at 11,11; everything else grass.
+        QList<QByteArray> map(40, QByteArray("T02 ").repeated(40));
+        map[10].replace(10 * 4, 3, "W01");
+        map[10].replace(12 * 4, 3, "S05");
+        map[11].replace(11 * 4, 3, "M03");
+        const MapTerrain terrain = MapTerrain::fromMapLines(map);
+        // Host flags: kind 4 on 11,10 (below the water), kind 12 on 11,12
+        // (below the solid); the client's kind 12 on 12,11 and kind 1 on 0,0.
+        const Armies::Rows hostArmy = Armies::army({{11, 10, 4}, {11, 12, 12}});
+        const Armies::Rows clientArmy = Armies::army({{27, 28, 12}, {39, 39, 1}});
+        Board host = boardOf(Armies::save(hostArmy, clientArmy), true);
+        Board client = boardOf(Armies::save(clientArmy, hostArmy), false);
+        host.setTerrain(terrain);
+        client.setTerrain(terrain.halfTurned());
+        // 5001 client kind 1, 5002 host kind 4, 5003 host kind 12, 5004
+        // client kind 12; the client numbers them the other way round.
+        QCOMPARE(host.kindOf(5003), 12);
+        QCOMPARE(client.kindOf(5002), 12);
+
+        using R = Board::MoveResult;
+        QCOMPARE(host.check({5002, 'N'}, 'B'), R::Water);
+        QCOMPARE(host.check({5003, 'N'}, 'B'), R::Solid);
+        // The same cells stop the client's view of the move.
+        QCOMPARE(client.terrain().code(29, 29), QByteArray("W01"));
+        QCOMPARE(client.terrain().code(29, 27), QByteArray("S05"));
+        QVERIFY(!host.legalMoves('B').contains(Board::Move{5002, 'N'}));
+        QCOMPARE(host.apply({5002, 'E'}, 'B'), R::Moved); // onto rock
+        QCOMPARE(host.terrain().code(11, 11), QByteArray("M03"));
+        QCOMPARE(client.apply({5003, 'W'}, 'R'), R::Moved);
+        QCOMPARE(host.loser(), '\0');
+
+        // The client's kind 12 on 12,11 is taken by the host's kind 4 from
+        // 11,11: the client has lost, on both boards, and nothing moves
+        // any more.
+        int taken = 0;
+        QCOMPARE(host.apply({5002, 'S'}, 'B', &taken), R::Captured);
+        QCOMPARE(taken, 5004);
+        QCOMPARE(client.apply({5003, 'N'}, 'R', &taken), R::Captured);
+        QCOMPARE(taken, 5001);
+        QCOMPARE(host.loser(), 'R');
+        QCOMPARE(client.loser(), 'B');
+        QCOMPARE(host.check({5003, 'W'}, 'B'), R::GameOver);
+        QCOMPARE(client.check({5004, 'N'}, 'B'), R::GameOver);
+        QVERIFY(host.legalMoves('B').isEmpty() && host.legalMoves('R').isEmpty());
+        QCOMPARE(Armies::halfTurn(Armies::lines(host.dump("Host")).mid(1), true),
+                 Armies::lines(client.dump("Client")).mid(1));
+
+        QCOMPARE(Board::directionTo(5, 5, 4, 5), 'N');
+        QCOMPARE(Board::directionTo(5, 5, 5, 4), 'W');
+        QCOMPARE(Board::directionTo(5, 5, 6, 6), '\0');
+        QCOMPARE(Board::directionTo(5, 5, 5, 7), '\0');
+    }
+
     void commandText()
     {
         QCOMPARE(
