@@ -120,6 +120,9 @@ void EngineGame::poll()
         return;
     while (takeReceived()) {
     }
+    // A received move may have ended the game.
+    if (m_over)
+        return;
     if (!ownMovesLeft() && m_received >= m_sent) {
         finish(Finished);
         return;
@@ -190,7 +193,7 @@ Board::MoveResult EngineGame::makeMove(const Board::Move &move, char side)
 
 void EngineGame::playOwnTurn()
 {
-    if (m_script.person)
+    if (m_over || m_script.person)
         return;
     if (m_script.delayMs > 0 && !m_delayDone) {
         if (!m_delay.isActive())
