@@ -13,9 +13,10 @@ foreach(side host client)
     if(samples)
         file(COPY ${samples} DESTINATION "${dir}")
     endif()
-    # The stand-in engine's script: 50 random moves a second apart, and a long
-    # idle limit so that the players have time to click "Start" on both sides.
+    # The stand-in engine's script: its board window shows 50 random moves a
+    # second apart, and a long idle limit gives the players time to click
+    # "Start" on both sides (and the window stays that long after the game).
     string(ASCII 13 cr)
     file(WRITE "${dir}/EngineScript.txt"
-         "moves 50${cr}\ndelay 1000${cr}\nidle-exit 900${cr}\n")
+         "player script${cr}\nwindow shown${cr}\nmoves 50${cr}\ndelay 1000${cr}\nidle-exit 900${cr}\n")
 endforeach()

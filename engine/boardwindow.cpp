@@ -109,6 +109,14 @@ BoardWindow::BoardWindow(EngineGame *game, QWidget *parent)
         takeSnapshot();
 }
 
+void BoardWindow::showAsAsked()
+{
+    if (m_game->fullScreen())
+        showFullScreen();
+    else
+        show();
+}
+
 QString BoardWindow::turnText() const
 {
     return m_turn->text();

@@ -22,6 +22,9 @@ public:
     /// A window on a started game, which it does not own.
     explicit BoardWindow(EngineGame *game, QWidget *parent = nullptr);
 
+    /// Shows the window full screen when "Control.ini" asks for it, else
+    /// normally.
+    void showAsAsked();
     /// The text of the turn line (whose turn, or who won).
     QString turnText() const;
     /// The text of the last refusal, empty after a move.

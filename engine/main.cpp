@@ -44,10 +44,7 @@ int main(int argc, char *argv[])
     std::unique_ptr<BoardWindow> window;
     if (windowed) {
         window = std::make_unique<BoardWindow>(&game);
-        if (game.fullScreen())
-            window->showFullScreen();
-        else
-            window->show();
+        window->showAsAsked();
         // Closing the window ends the game where it stands.
         QObject::connect(qApp, &QGuiApplication::lastWindowClosed, &game, &EngineGame::stop);
     }

@@ -30,13 +30,15 @@ QByteArray command(int flagId, char direction)
 /// script, the started game and its window.
 struct Side
 {
-    Side(const QByteArray &role, const Armies::Rows &own, const Armies::Rows &opponent)
+    Side(const QByteArray &role, const Armies::Rows &own, const Armies::Rows &opponent,
+         const QByteArray &fullScreen = "0")
     {
         [&] {
             QVERIFY(QFile::copy(QStringLiteral(HVD_DATA_DIR "/Castle.map"),
                                 folder.file(QStringLiteral("Castle.map"))));
-            QVERIFY(folder.write(QStringLiteral("Control.ini"),
-                                 "Castle.map\r\n" + role + "Game.sav\r\n0\r\n" + role + "\r\n"));
+            QVERIFY(folder.write(QStringLiteral("Control.ini"), "Castle.map\r\n" + role +
+                                                                    "Game.sav\r\n" + fullScreen +
+                                                                    "\r\n" + role + "\r\n"));
             QVERIFY(
                 folder.write(QString::fromLatin1(role + "Game.sav"), Armies::save(own, opponent)));
             QVERIFY(folder.write(QStringLiteral("EngineScript.txt"), "player person\r\n"));
@@ -44,7 +46,7 @@ struct Side
             QVERIFY2(game.start(&error), qPrintable(error));
         }();
         window = std::make_unique<BoardWindow>(&game);
-        window->show();
+        window->showAsAsked();
     }
 
     /// Clicks the middle of a cell of the board.
@@ -89,9 +91,11 @@ private slots:
     void aPersonPlaysAGameToTheKind12Flag()
     {
         Side host("Host", HostArmy, ClientArmy);
-        Side client("Client", ClientArmy, HostArmy);
+        Side client("Client", ClientArmy, HostArmy, "1");
         if (QTest::currentTestFailed())
             return;
+        // "Full Screen Mode" was ticked on the client only.
+        QVERIFY(client.window->isFullScreen() && !host.window->isFullScreen());
         QVERIFY(QTest::qWaitForWindowExposed(host.window.get()));
         QCOMPARE(host.window->turnText(), QStringLiteral("Your turn (Host)"));
         QCOMPARE(client.window->turnText(), QStringLiteral("Host's turn"));
