@@ -55,7 +55,17 @@ bool EngineFolder::readAll(const QString &name, QByteArray *bytes, QString *erro
             *error = describe(file, QStringLiteral("Cannot open"));
         return false;
     }
-    *bytes = file.readAll();
+    // Read one byte more than allowed, so a file that grows while it is read
+    // is caught as well.
+    *bytes = file.size() > MaxFileBytes ? QByteArray() : file.read(MaxFileBytes + 1);
+    if (file.size() > MaxFileBytes || bytes->size() > MaxFileBytes) {
+        bytes->clear();
+        if (error)
+            *error = QStringLiteral("%1 is larger than %2 bytes")
+                         .arg(QDir::toNativeSeparators(file.fileName()))
+                         .arg(MaxFileBytes);
+        return false;
+    }
     return true;
 }
 

@@ -17,7 +17,10 @@ public:
     QString path(const QString &name) const;
     bool fileExists(const QString &name) const;
 
-    /// The whole file.
+    /// Game files are a few kilobytes; a larger file is refused unread.
+    static constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
+
+    /// The whole file, when it is no larger than MaxFileBytes.
     bool readAll(const QString &name, QByteArray *bytes, QString *error) const;
     /// The file's lines without their line ends (CR LF or a bare LF).
     bool readLines(const QString &name, QList<QByteArray> *lines, QString *error) const;

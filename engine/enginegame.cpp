@@ -53,9 +53,15 @@ void EngineGame::loadTerrain(const QByteArray &mapName)
 {
     // Without its map the game is played on open ground: the rules still
     // hold for the flags, and the connector's own tests need no map.
-    QList<QByteArray> lines;
-    if (mapName.isEmpty() || !m_folder.readLines(QString::fromLatin1(mapName), &lines, nullptr))
+    const QString name = QString::fromLatin1(mapName);
+    if (mapName.isEmpty() || !m_folder.fileExists(name))
         return;
+    QList<QByteArray> lines;
+    QString problem;
+    if (!m_folder.readLines(name, &lines, &problem)) {
+        log("NOTE: the map is not used: " + problem.toLatin1());
+        return;
+    }
     // The map file is laid out as the host sees the board; the client sees
     // it from the other end.
     const MapTerrain terrain = MapTerrain::fromMapLines(lines);

@@ -1,5 +1,6 @@
 #include "armies.h"
 #include "enginecommand.h"
+#include "enginefolder.h"
 #include "tempgamefolder.h"
 
 #include <QFile>
@@ -166,6 +167,13 @@ private slots:
         QCOMPARE(engine->exitCode(), 1);
         QVERIFY(folder.read(QStringLiteral("EngineLog.txt")).startsWith("ERROR: "));
         QVERIFY(!QFile::exists(folder.file(QStringLiteral("Send/AICommand.xml"))));
+        // A save file too large to be a game file is not read.
+        QVERIFY(folder.write(QStringLiteral("HostGame.sav"),
+                             QByteArray(EngineFolder::MaxFileBytes + 1, '0')));
+        engine = startEngine(folder);
+        QVERIFY(engine->waitForFinished(10000));
+        QCOMPARE(engine->exitCode(), 1);
+        QVERIFY(folder.read(QStringLiteral("EngineLog.txt")).contains("larger than"));
         QVERIFY(QFile::remove(folder.file(QStringLiteral("Control.ini"))));
         engine = startEngine(folder);
         QVERIFY(engine->waitForFinished(10000));
