@@ -284,15 +284,6 @@ bool EngineGame::playPerson(const Board::Move &move, QString *reason)
     return sendMove(move);
 }
 
-const EngineGame::PlayedMove *EngineGame::lastMove(char side) const
-{
-    for (auto played = m_history.crbegin(); played != m_history.crend(); ++played) {
-        if (played->side == side)
-            return &*played;
-    }
-    return nullptr;
-}
-
 QByteArray EngineGame::roleOf(char side) const
 {
     return (side == 'B') == m_host ? "Host" : "Client";

@@ -68,8 +68,6 @@ public:
     const Board &board() const { return m_board; }
     const EngineScript &script() const { return m_script; }
     const QList<PlayedMove> &history() const { return m_history; }
-    /// The last move of a side ('B' or 'R'), nullptr before its first.
-    const PlayedMove *lastMove(char side) const;
     bool isHost() const { return m_host; }
     /// The host path of a file of the game folder.
     QString filePath(const QByteArray &name) const
