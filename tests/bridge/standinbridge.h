@@ -19,7 +19,8 @@ public:
     /// What the server does with one request.
     struct Reply
     {
-        enum class Kind { Page, Close };
+        /// Close: no answer at all; Broken: an answer that is no HTTP.
+        enum class Kind { Page, Close, Broken };
         Kind kind = Kind::Page;
         QByteArray body;  ///< the body element's content (Page)
         int delayMs = 0;  ///< how long the answer is held back
@@ -94,6 +95,8 @@ private:
                               QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" +
                               page);
             }
+            if (reply.kind == Reply::Kind::Broken)
+                socket->write("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\ncut off");
             requests[index].answeredNs = nowNs();
             socket->disconnectFromHost();
         });
