@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QScopeGuard>
 
 using namespace HTTPSendReceive;
 
@@ -143,6 +144,67 @@ private slots:
             startPosts += request.body.contains("SAVEDATA1:") ? 1 : 0;
         QCOMPARE(startPosts, 1);
         QCOMPARE(bridge.requestsFor("/Bridge/GetData.asp").size(), served.size());
+        QVERIFY(boxes.boxes().isEmpty());
+    }
+
+    void clientWaitsForASlowPollAndCompletesAgainOnceThePlayerPutsItRight()
+    {
+        TempGameFolder hostDir;
+        QVERIFY(hostDir.copySamples());
+        const HostCompletion made =
+            hostCompletionFiles(GameFolder(hostDir.path()), hostDir.read("Castle_Siege.arm"),
+                                "Castle.map", QStringLiteral("Castle_Guard.arm"));
+        QVERIFY2(made.ok, qPrintable(made.error));
+        QByteArray startData = "SAVEDATA1: " + made.startData;
+        startData.replace("\r\n", "<br>");
+
+        StandInBridge bridge;
+        int polls = 0;
+        bridge.script = [&](const StandInBridge::Request &request) {
+            StandInBridge::Reply reply = StandInBridge::defaultReply(request);
+            if (!request.path.endsWith("GetData.asp"))
+                return reply;
+            ++polls;
+            if (polls == 1)
+                reply.body = "MAP: Castle.map";
+            // The start data is handed out, and its answer takes long.
+            if (polls == 2) {
+                reply.body = startData;
+                reply.delayMs = 1500;
+            }
+            return reply;
+        };
+        setDefaultSlowAnswerMs(300);
+        const auto restore =
+            qScopeGuard([] { setDefaultSlowAnswerMs(BridgeBrowser::DefaultSlowAnswerMs); });
+        TempGameFolder dir;
+        QVERIFY(dir.copySamples());
+        // The save file cannot be written: a folder stands in its place.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ClientGame.sav")));
+        RecordedBoxes boxes;
+        HvdClientHTTP client(GameFolder(dir.path()), bridge.url(), PauseMs);
+        control<QLineEdit>(&client, "MyPort")->setText(QStringLiteral("17"));
+        click(&client, "Command3");
+        QTRY_VERIFY(button(&client, "Command2")->isEnabled());
+        QVERIFY(
+            control<FileListBox>(&client, "File1")->selectFile(QStringLiteral("Castle_Siege.arm")));
+        click(&client, "Command2");
+        QTRY_VERIFY(output(&client)->text().contains("slow to answer"));
+        QTRY_VERIFY_WITH_TIMEOUT(output(&client)->text().contains("could not be written"), 30000);
+        QCOMPARE(polls, 2);
+        QVERIFY(output(&client)->text().contains("start data from the host is kept"));
+        QVERIFY(button(&client, "Command2")->isEnabled());
+        QVERIFY(!button(&client, "Command1")->isEnabled());
+
+        QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("ClientGame.sav")));
+        click(&client, "Command2");
+        QTRY_VERIFY(button(&client, "Command1")->isEnabled());
+        QCOMPARE(output(&client)->text(), QByteArray("Ready to Start\r\n"));
+        QCOMPARE(GameFolder::splitLines(dir.read(QStringLiteral("ClientGame.sav"))).size(), 81);
+        QVERIFY(!button(&client, "Command2")->isEnabled());
+        // Nothing went out again: one army message, no further poll.
+        QCOMPARE(bridge.requestsFor("/Bridge/SendData.asp").size(), 1);
+        QCOMPARE(polls, 2);
         QVERIFY(boxes.boxes().isEmpty());
     }
 
