@@ -1,5 +1,7 @@
 #include "bodyhtml.h"
 
+#include "answerlimits.h"
+
 #include <QList>
 #include <QString>
 
@@ -147,8 +149,9 @@ const GumboVector &childrenOf(const GumboNode *node)
 
 // The children of a node, in document order. An explicit stack of open
 // elements instead of recursion: a page may nest elements many thousand deep,
-// more than the thread's stack has room for.
-void serialiseChildren(const GumboNode *root, QString &out)
+// more than the thread's stack has room for. Stops with false once the text
+// passes the serialiser's bound.
+bool serialiseChildren(const GumboNode *root, QString &out)
 {
     struct Open
     {
@@ -158,6 +161,8 @@ void serialiseChildren(const GumboNode *root, QString &out)
     };
     std::vector<Open> open{{root, 0, QString()}};
     while (!open.empty()) {
+        if (out.size() > AnswerLimits::MaxInnerHtmlBytes)
+            return false;
         Open &top = open.back();
         const GumboVector &children = childrenOf(top.node);
         if (top.next >= children.length) {
@@ -174,6 +179,7 @@ void serialiseChildren(const GumboNode *root, QString &out)
         if (!isVoidElement(child->v.element.tag))
             open.push_back({child, 0, QLatin1String("</") + name + QLatin1Char('>')});
     }
+    return true;
 }
 
 const GumboNode *findBody(const GumboNode *html)
@@ -207,15 +213,31 @@ QByteArray toLatin1Bytes(const QString &text)
 
 } // namespace
 
-QByteArray BodyHtml::innerHtml(const QByteArray &page)
+QByteArray BodyHtml::innerHtml(const QByteArray &page, QString *error)
 {
-    // gumbo reads UTF-8; the page's bytes are one per character.
+    QString problem = AnswerLimits::problem(page);
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return QByteArray();
+    }
+    // gumbo reads UTF-8; the page's bytes are one per character. It keeps a
+    // record of every parse error unless told otherwise, and the answer needs
+    // none of them.
     const QByteArray utf8 = QString::fromLatin1(page).toUtf8();
-    GumboOutput *output =
-        gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
+    GumboOptions options = kGumboDefaultOptions;
+    options.max_errors = 0;
+    GumboOutput *output = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
     QString out;
-    if (const GumboNode *body = findBody(output->root))
-        serialiseChildren(body, out);
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    if (const GumboNode *body = findBody(output->root)) {
+        if (!serialiseChildren(body, out)) {
+            out.clear();
+            problem = QStringLiteral("its body would be longer than %1 KiB")
+                          .arg(AnswerLimits::MaxInnerHtmlBytes / 1024);
+        }
+    }
+    gumbo_destroy_output(&options, output);
+    if (error)
+        *error = problem;
     return toLatin1Bytes(out);
 }

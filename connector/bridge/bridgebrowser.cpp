@@ -9,7 +9,7 @@
 BridgeBrowser::BridgeBrowser(QObject *parent)
     : QObject(parent), m_network(new QNetworkAccessManager(this)),
       m_baseUrl(HTTPSendReceive::defaultBridgeUrl()),
-      m_timeoutMs(HTTPSendReceive::defaultTimeoutMs())
+      m_slowAnswerMs(HTTPSendReceive::defaultSlowAnswerMs())
 {
 }
 
@@ -66,7 +66,7 @@ BridgeReply *BridgeBrowser::post(BridgeReply::Page page, const QString &path,
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
-    auto *reply = new BridgeReply(page, url, m_network->post(request, body), m_timeoutMs, this);
+    auto *reply = new BridgeReply(page, url, m_network->post(request, body), m_slowAnswerMs, this);
     connect(reply, &BridgeReply::finished, this, [this, reply]() {
         if (reply->isOk()) {
             m_lastPage = reply->pageHtml();

@@ -18,12 +18,12 @@ class BridgeBrowser : public QObject
     Q_OBJECT
 
 public:
-    /// The default answer time limit: generous, since a player's poll may
-    /// cross a slow link.
-    static constexpr int DefaultTimeoutMs = 30000;
+    /// After how long a request that still waits for its answer says so
+    /// (BridgeReply::slow()); it goes on waiting, without a time limit.
+    static constexpr int DefaultSlowAnswerMs = 10000;
 
-    /// Starts with the module's default bridge address and time limit
-    /// (HTTPSendReceive::defaultBridgeUrl(), defaultTimeoutMs()).
+    /// Starts with the module's default bridge address and slow time
+    /// (HTTPSendReceive::defaultBridgeUrl(), defaultSlowAnswerMs()).
     explicit BridgeBrowser(QObject *parent = nullptr);
     ~BridgeBrowser() override;
 
@@ -32,9 +32,9 @@ public:
     QUrl baseUrl() const { return m_baseUrl; }
     void setBaseUrl(const QUrl &url) { m_baseUrl = url; }
 
-    /// How long a request may wait for its answer before it fails.
-    int timeoutMs() const { return m_timeoutMs; }
-    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    /// After how long a request's reply emits slow().
+    int slowAnswerMs() const { return m_slowAnswerMs; }
+    void setSlowAnswerMs(int ms) { m_slowAnswerMs = ms; }
 
     /// Whether a window showing this browser's pages should be on screen.
     bool isVisible() const { return m_visible; }
@@ -70,7 +70,7 @@ private:
 
     QNetworkAccessManager *m_network = nullptr;
     QUrl m_baseUrl;
-    int m_timeoutMs = DefaultTimeoutMs;
+    int m_slowAnswerMs = DefaultSlowAnswerMs;
     bool m_visible = false;
     QByteArray m_lastPage;
     QUrl m_lastUrl;

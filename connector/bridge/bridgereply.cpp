@@ -1,5 +1,6 @@
 #include "bridgereply.h"
 
+#include "bodyhtml.h"
 #include "httpsendreceive.h"
 
 #include <QNetworkReply>
@@ -8,11 +9,18 @@
 
 namespace {
 
-// The readable text of an error page, short enough for a message box.
+// The readable text of an error page, short enough for a message box. A page
+// past the answer bounds is read as plain text.
 QString errorPageText(const QByteArray &body, const QByteArray &contentType)
 {
-    QString text = QString::fromLatin1(
-        contentType.startsWith("text/html") ? HTTPSendReceive::answerText(body) : body);
+    QByteArray readable = body.left(4096);
+    if (contentType.startsWith("text/html")) {
+        QString refused;
+        const QByteArray inner = BodyHtml::innerHtml(body, &refused);
+        if (refused.isEmpty())
+            readable = HTTPSendReceive::lineBreaksToCrLf(inner);
+    }
+    QString text = QString::fromLatin1(readable);
     static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
     text.replace(tag, QStringLiteral(" "));
     text = text.simplified();
@@ -23,17 +31,17 @@ QString errorPageText(const QByteArray &body, const QByteArray &contentType)
 
 } // namespace
 
-BridgeReply::BridgeReply(Page page, const QUrl &url, QNetworkReply *reply, int timeoutMs,
+BridgeReply::BridgeReply(Page page, const QUrl &url, QNetworkReply *reply, int slowMs,
                          QObject *parent)
-    : QObject(parent), m_page(page), m_url(url), m_reply(reply), m_timeoutMs(timeoutMs)
+    : QObject(parent), m_page(page), m_url(url), m_reply(reply)
 {
     connect(m_reply, &QNetworkReply::finished, this, &BridgeReply::onNetworkFinished);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &BridgeReply::onDownloadProgress);
-    if (m_timeoutMs > 0) {
-        m_timer = new QTimer(this);
-        m_timer->setSingleShot(true);
-        connect(m_timer, &QTimer::timeout, this, &BridgeReply::onTimeout);
-        m_timer->start(m_timeoutMs);
+    if (slowMs > 0) {
+        m_slowTimer = new QTimer(this);
+        m_slowTimer->setSingleShot(true);
+        connect(m_slowTimer, &QTimer::timeout, this, &BridgeReply::onSlow);
+        m_slowTimer->start(slowMs);
     }
 }
 
@@ -51,8 +59,8 @@ void BridgeReply::abortSilently()
     if (m_finished)
         return;
     m_finished = true;
-    if (m_timer)
-        m_timer->stop();
+    if (m_slowTimer)
+        m_slowTimer->stop();
     if (m_reply) {
         m_reply->disconnect(this);
         m_reply->abort();
@@ -80,12 +88,12 @@ void BridgeReply::onNetworkFinished()
                 .arg(m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
         if (!why.isEmpty())
             error += QStringLiteral(": ") + why;
-        finish(false, QByteArray(), error.trimmed());
+        finish(Failure::HttpError, QByteArray(), error.trimmed());
         return;
     }
     if (status.isValid() && status.toInt() >= 300) {
         // A moved bridge is a setting to fix, not a page to take as the answer.
-        finish(false, QByteArray(),
+        finish(Failure::HttpError, QByteArray(),
                tr("The bridge server at %1 answered with HTTP status %2, sending the request "
                   "to %3; set the bridge address to the new place.")
                    .arg(address)
@@ -93,26 +101,47 @@ void BridgeReply::onNetworkFinished()
                    .arg(m_reply->header(QNetworkRequest::LocationHeader).toUrl().toString()));
         return;
     }
-    if (m_reply->error() != QNetworkReply::NoError) {
-        finish(false, QByteArray(),
+    switch (m_reply->error()) {
+    case QNetworkReply::NoError:
+        break;
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+        // No connection was made, so not a byte of the request went out.
+        finish(Failure::NotSent, QByteArray(),
                tr("The bridge server at %1 could not be reached: %2")
+                   .arg(address, m_reply->errorString()));
+        return;
+    default:
+        finish(Failure::Lost, QByteArray(),
+               tr("The connection to the bridge server at %1 broke before its answer came: %2")
                    .arg(address, m_reply->errorString()));
         return;
     }
     m_html = body;
-    finish(true, HTTPSendReceive::answerText(body), QString());
+    // A post's answer is read by nobody, and the sessions page is shown by a
+    // window that checks it itself: only the pages whose answer is used are
+    // parsed.
+    if (m_page == Page::SendData || m_page == Page::Sessions) {
+        finish(Failure::None, QByteArray(), QString());
+        return;
+    }
+    QString refused;
+    const QByteArray inner = BodyHtml::innerHtml(body, &refused);
+    if (!refused.isEmpty()) {
+        finish(Failure::Refused, QByteArray(),
+               tr("The bridge server at %1 sent an answer that was refused: %2.")
+                   .arg(address, refused));
+        return;
+    }
+    finish(Failure::None, HTTPSendReceive::lineBreaksToCrLf(inner), QString());
 }
 
-void BridgeReply::onTimeout()
+void BridgeReply::onSlow()
 {
-    if (m_finished)
-        return;
-    m_reply->disconnect(this);
-    m_reply->abort();
-    finish(false, QByteArray(),
-           tr("The bridge server at %1 did not answer within %2 seconds.")
-               .arg(m_url.toString())
-               .arg(m_timeoutMs / 1000.0));
+    if (!m_finished)
+        emit slow();
 }
 
 void BridgeReply::onDownloadProgress(qint64 received, qint64 total)
@@ -121,21 +150,29 @@ void BridgeReply::onDownloadProgress(qint64 received, qint64 total)
         return;
     m_reply->disconnect(this);
     m_reply->abort();
-    finish(false, QByteArray(),
-           tr("The bridge server at %1 sent an answer larger than %2 KiB; it was not read.")
+    // The server has handled the request; only its answer is not taken. A
+    // post's answer is read by nobody: the post went through.
+    if (m_page == Page::SendData) {
+        finish(Failure::None, QByteArray(), QString());
+        return;
+    }
+    finish(Failure::Refused, QByteArray(),
+           tr("The bridge server at %1 sent an answer that was refused: it is larger than %2 "
+              "KiB.")
                .arg(m_url.toString())
                .arg(MaxAnswerBytes / 1024));
 }
 
-void BridgeReply::finish(bool ok, const QByteArray &answer, const QString &error)
+void BridgeReply::finish(Failure failure, const QByteArray &answer, const QString &error)
 {
     m_finished = true;
-    m_ok = ok;
+    m_ok = failure == Failure::None;
+    m_failure = failure;
     m_answer = answer;
     m_error = error;
-    if (m_timer)
-        m_timer->stop();
-    if (ok)
+    if (m_slowTimer)
+        m_slowTimer->stop();
+    if (m_ok)
         emit answered(m_answer);
     else
         emit failed(m_error);

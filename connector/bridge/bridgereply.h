@@ -6,6 +6,8 @@
 #include <QString>
 #include <QUrl>
 
+#include "answerlimits.h"
+
 class QNetworkReply;
 class QTimer;
 
@@ -15,22 +17,38 @@ class QTimer;
 /// follows either. The reply deletes itself after finished(); connect to it
 /// right after the request call returns (the signals come from the event loop,
 /// never from inside the call).
+///
+/// A request has no time limit: once the server may have it, ending it early
+/// could lose a message that the server has already handed out, or make a
+/// post that the server has already stored look failed. A request that takes
+/// long says so through slow() and goes on waiting.
 class BridgeReply : public QObject
 {
     Q_OBJECT
 
 public:
-    /// The largest answer page read: far above any page of the bridge server
-    /// (a message is at most 64 KiB), so a larger one is no answer and is not
-    /// held in memory.
-    static constexpr qint64 MaxAnswerBytes = 4 * 1024 * 1024;
+    /// The largest answer page read (see AnswerLimits): a larger one is no
+    /// answer and is not held in memory.
+    static constexpr qint64 MaxAnswerBytes = AnswerLimits::MaxBytes;
 
     /// Which page was asked for.
     enum class Page { Connect, SendData, GetData, Sessions };
     Q_ENUM(Page)
 
+    /// How a request ended without an answer.
+    enum class Failure {
+        None,      ///< it did not fail
+        NotSent,   ///< the server was never reached (connection refused, host
+                   ///< unknown): the request provably did not arrive
+        Refused,   ///< the server answered with a page past AnswerLimits
+        HttpError, ///< the server answered with an error status or a redirect
+        Lost,      ///< the connection broke after the request may have arrived
+    };
+    Q_ENUM(Failure)
+
     /// Called by BridgeBrowser; callers never construct replies themselves.
-    BridgeReply(Page page, const QUrl &url, QNetworkReply *reply, int timeoutMs,
+    /// `slowMs`: after how long slow() is emitted (0: never).
+    BridgeReply(Page page, const QUrl &url, QNetworkReply *reply, int slowMs,
                 QObject *parent = nullptr);
     ~BridgeReply() override;
 
@@ -40,7 +58,13 @@ public:
     bool isFinished() const { return m_finished; }
     /// True when the request ended with an answer (valid after finished()).
     bool isOk() const { return m_ok; }
-    /// The answer text: the body's inner HTML with every "<BR>" as CR LF.
+    /// How the request failed (None while it runs or when it did not).
+    Failure failure() const { return m_failure; }
+    /// True when the server provably never got the request, so sending it
+    /// again cannot make the server see it twice.
+    bool notSent() const { return m_failure == Failure::NotSent; }
+    /// The answer text: the body's inner HTML with every "<BR>" as CR LF. A
+    /// SendData answer is read by nobody and stays empty.
     QByteArray answer() const { return m_answer; }
     /// The whole page as the server sent it (for showing it in a window).
     QByteArray pageHtml() const { return m_html; }
@@ -54,28 +78,30 @@ public:
 signals:
     /// The server answered with a page; `text` is the answer text.
     void answered(const QByteArray &text);
-    /// The server could not be reached, answered with an HTTP error, did not
-    /// answer in time or sent more than MaxAnswerBytes; `error` names the
+    /// The request ended without an answer (see failure()); `error` names the
     /// address and the reason.
     void failed(const QString &error);
     /// Follows answered() or failed().
     void finished();
+    /// The answer has not come after the reply's slow time; the request goes
+    /// on waiting. Emitted at most once.
+    void slow();
 
 private:
     void onNetworkFinished();
-    void onTimeout();
+    void onSlow();
     void onDownloadProgress(qint64 received, qint64 total);
-    void finish(bool ok, const QByteArray &answer, const QString &error);
+    void finish(Failure failure, const QByteArray &answer, const QString &error);
 
     Page m_page;
     QUrl m_url;
     // Owned by the network manager, which may go first when the browser
     // object is released.
     QPointer<QNetworkReply> m_reply;
-    QTimer *m_timer = nullptr;
-    int m_timeoutMs = 0;
+    QTimer *m_slowTimer = nullptr;
     bool m_finished = false;
     bool m_ok = false;
+    Failure m_failure = Failure::None;
     QByteArray m_answer;
     QByteArray m_html;
     QString m_error;

@@ -9,7 +9,7 @@ namespace {
 QPointer<BridgeBrowser> s_browser;
 QUrl s_defaultUrl;
 bool s_defaultUrlSet = false;
-int s_defaultTimeoutMs = BridgeBrowser::DefaultTimeoutMs;
+int s_defaultSlowAnswerMs = BridgeBrowser::DefaultSlowAnswerMs;
 
 BridgeReply *postForm(BridgeBrowser *browser, BridgeReply::Page page, const QString &path,
                       const QByteArray &form)
@@ -57,14 +57,14 @@ void setDefaultBridgeUrl(const QUrl &url)
     s_defaultUrlSet = true;
 }
 
-int defaultTimeoutMs()
+int defaultSlowAnswerMs()
 {
-    return s_defaultTimeoutMs;
+    return s_defaultSlowAnswerMs;
 }
 
-void setDefaultTimeoutMs(int ms)
+void setDefaultSlowAnswerMs(int ms)
 {
-    s_defaultTimeoutMs = ms;
+    s_defaultSlowAnswerMs = ms;
 }
 
 BridgeReply *BridgeConnect(const QByteArray &sessionName)

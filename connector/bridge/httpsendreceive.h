@@ -31,9 +31,10 @@ void releaseBridgeBrowser();
 /// server).
 QUrl defaultBridgeUrl();
 void setDefaultBridgeUrl(const QUrl &url);
-/// The answer time limit new browser objects start with (30 s unless changed).
-int defaultTimeoutMs();
-void setDefaultTimeoutMs(int ms);
+/// After how long the requests of new browser objects report that their
+/// answer is slow (10 s unless changed); requests have no time limit.
+int defaultSlowAnswerMs();
+void setDefaultSlowAnswerMs(int ms);
 
 /// Registers a game under `sessionName`; the answer is its Session ID.
 BridgeReply *BridgeConnect(const QByteArray &sessionName);
@@ -67,7 +68,7 @@ QByteArray sendDataForm(const QByteArray &key, const QByteArray &owner, const QB
 QByteArray getDataForm(const QByteArray &key, const QByteArray &owner);
 
 /// The answer text of a page: the body's inner HTML as a browser reports it,
-/// with every "<BR>" replaced by CR LF.
+/// with every "<BR>" replaced by CR LF; empty for a page past AnswerLimits.
 QByteArray answerText(const QByteArray &pageHtml);
 /// The last step of answerText: every "<BR>" (capitals, exact) becomes CR LF.
 QByteArray lineBreaksToCrLf(const QByteArray &innerHtml);

@@ -88,19 +88,47 @@ void HvdBridgeWindow::sendNextPost()
     m_posting = true;
     BridgeReply *reply = HTTPSendReceive::BridgeSendData(m_browser.data(), sessionKey(),
                                                          peerOwner(role()), m_outbox.head());
-    connect(reply, &BridgeReply::answered, this, [this] {
-        // The server's answer to a post is not read.
-        bridgeAnswered(Channel::Post);
-        m_outbox.dequeue();
-        sendNextPost();
+    connect(reply, &BridgeReply::slow, this, [this] {
+        outputBox()->append("The bridge server is slow to take a message for the other player; "
+                            "the connector waits for it.");
     });
-    connect(reply, &BridgeReply::failed, this, [this](const QString &error) {
-        showBridgeError(Channel::Post,
-                        "A message for the other player could not be posted; it is posted again "
-                        "in a moment.",
-                        error);
-        PauseSeconds(PollSeconds, [this] { sendNextPost(); });
+    connect(reply, &BridgeReply::answered, this, [this] { postTaken(); });
+    connect(reply, &BridgeReply::failed, this, [this, reply](const QString &error) {
+        switch (reply->failure()) {
+        case BridgeReply::Failure::NotSent:
+            // Not a byte reached the server: posting again cannot give the
+            // other side the message twice.
+            showBridgeError(Channel::Post,
+                            "A message for the other player could not be posted; it is posted "
+                            "again in a moment.",
+                            error);
+            PauseSeconds(PollSeconds, [this] { sendNextPost(); });
+            return;
+        case BridgeReply::Failure::Refused:
+            // The server has taken the post; only its answer, which nobody
+            // reads, was refused.
+            postTaken();
+            return;
+        default:
+            // The server may have stored it: posting it again could make the
+            // other side see it twice.
+            outputBox()->append("A message for the other player may not have reached the bridge "
+                                "server; it is not posted again, so that the other player never "
+                                "gets it twice:");
+            outputBox()->append(GameFolder::fromDisplay(error));
+            m_outbox.dequeue();
+            sendNextPost();
+            return;
+        }
     });
+}
+
+void HvdBridgeWindow::postTaken()
+{
+    // The server's answer to a post is not read.
+    bridgeAnswered(Channel::Post);
+    m_outbox.dequeue();
+    sendNextPost();
 }
 
 void HvdBridgeWindow::startPolling(AnswerFunction answer, FailureFunction failure)
@@ -134,12 +162,25 @@ void HvdBridgeWindow::pollOnce()
     }
     BridgeReply *reply =
         HTTPSendReceive::BridgeGetData(m_browser.data(), sessionKey(), ownOwner(role()));
+    connect(reply, &BridgeReply::slow, this, [this] {
+        outputBox()->append("The bridge server is slow to answer; the connector waits for it.");
+    });
     connect(reply, &BridgeReply::answered, this, [this](const QByteArray &answer) {
         bridgeAnswered(Channel::Poll);
         // The pause follows every request, also the one that brought a message.
         PauseSeconds(PollSeconds, [this, answer] { pollAnswered(answer); });
     });
-    connect(reply, &BridgeReply::failed, this, [this](const QString &error) {
+    connect(reply, &BridgeReply::failed, this, [this, reply](const QString &error) {
+        if (reply->failure() == BridgeReply::Failure::Refused) {
+            // A page that anyone may have posted into the session: it is
+            // dropped, and every one of them is told.
+            bridgeAnswered(Channel::Poll);
+            outputBox()->append("An answer of the bridge server was refused and dropped; polling "
+                                "goes on:");
+            outputBox()->append(GameFolder::fromDisplay(error));
+            PauseSeconds(PollSeconds, [this] { pollOnce(); });
+            return;
+        }
         if (m_failure && m_failure(error)) {
             PauseSeconds(PollSeconds, [this] { pollOnce(); });
             return;
@@ -159,7 +200,7 @@ void HvdBridgeWindow::pollAnswered(const QByteArray &answer)
         if (session()->gameRunning())
             setOwnTurn(true);
         updateControls();
-        pollDone();
+        pollDone(answer);
         return;
     }
     if (isNoMessage(answer) && !session()->gameRunning()) {
@@ -172,12 +213,13 @@ void HvdBridgeWindow::pollAnswered(const QByteArray &answer)
 void HvdBridgeWindow::PauseSeconds(int seconds, std::function<void()> then)
 {
     const qint64 ms = seconds <= 0 ? 0 : qint64(seconds) * m_pollPauseMs / PollSeconds;
-    QTimer::singleShot(int(qMin<qint64>(ms, 3600 * 1000)), this, [this, then = std::move(then)] {
-        if (!m_closed)
-            then();
-    });
+    // A precise timer: a coarse one may end the pause up to 5% early.
+    QTimer::singleShot(int(qMin<qint64>(ms, 3600 * 1000)), Qt::PreciseTimer, this,
+                       [this, then = std::move(then)] {
+                           if (!m_closed)
+                               then();
+                       });
 }
-
 void HvdBridgeWindow::showBridgeError(Channel channel, const QByteArray &what, const QString &error)
 {
     // A server that stays away would otherwise fill the box every pause.

@@ -11,8 +11,10 @@
 #include <functional>
 
 /// What the two HTTP session windows share: their browser object for the
-/// bridge requests, the posts to the other role (in order, each tried again
-/// after a pause until the server has taken it), the poll of the own role
+/// bridge requests, the posts to the other role (in order; one that provably
+/// did not reach the server is tried again after a pause, one that may have
+/// reached it never, so the other side never sees a message twice), the poll
+/// of the own role
 /// with its pause between two requests, the alternation of turns during the
 /// game, and the release of everything when the window closes.
 ///
@@ -61,8 +63,11 @@ protected:
     void releaseBrowser();
 
     /// Posts a message for the other role. Posts leave in the order given,
-    /// one at a time; a post the server does not take is shown and tried
-    /// again after the pause, so no message is lost or overtaken.
+    /// one at a time. A post that could not reach the server (connection
+    /// refused, host unknown) is shown and tried again after the pause; one
+    /// whose answer was lost after the server may have stored it is shown
+    /// and not posted again. Requests have no time limit; a slow one is told
+    /// in the output box.
     bool post(const QByteArray &message);
 
     /// What the window does with one poll answer; Done ends the poll.
@@ -72,7 +77,8 @@ protected:
     using FailureFunction = std::function<bool(const QString &error)>;
     /// Polls the own role until answer() says Done: a request, then the pause
     /// (also after a request that brought a message), then the answer is
-    /// used. Answers that are no message at all are shown and polling goes on.
+    /// used. Answers that are no message at all, and pages refused by
+    /// AnswerLimits, are shown and polling goes on.
     void startPolling(AnswerFunction answer, FailureFunction failure);
     /// Polls through the session's answer steps; a failed request is shown and
     /// polling goes on after the pause.
@@ -99,8 +105,8 @@ protected:
     /// replaces the output box and is shown in a box.
     void reportFailure(const QString &text);
 
-    /// Called when a poll has ended with a message that was used.
-    virtual void pollDone() {}
+    /// Called when a poll has ended with `answer`, the message that was used.
+    virtual void pollDone(const QByteArray &answer) { Q_UNUSED(answer) }
 
     void chatEntered(const QByteArray &line) override;
     void closeEvent(QCloseEvent *event) override;
@@ -117,6 +123,7 @@ private:
     void pollOnce();
     void pollAnswered(const QByteArray &answer);
     void sendNextPost();
+    void postTaken();
     void onCommandSent();
 
     QUrl m_bridgeUrl;

@@ -6,6 +6,7 @@
 #include "filelistbox.h"
 #include "httpsendreceive.h"
 #include "hvdsessionsview.h"
+#include "messages.h"
 #include "outputtextbox.h"
 
 #include <QCheckBox>
@@ -157,6 +158,10 @@ void HvdClientHTTP::onMapReceived(const QByteArray &mapFileName)
 
 void HvdClientHTTP::on_Command2_clicked()
 {
+    if (!m_completionAnswer.isEmpty()) {
+        completeAgain();
+        return;
+    }
     if (!m_session->sendEnabled())
         return;
     const QString armyFile = prepareClientArmy(m_session->mapName());
@@ -181,10 +186,31 @@ Session::Poll HvdClientHTTP::sessionAnswer(const QByteArray &answer)
     return m_session->answer(answer);
 }
 
-void HvdClientHTTP::pollDone()
+void HvdClientHTTP::pollDone(const QByteArray &answer)
 {
-    if (m_session->gameRunning())
+    if (m_session->gameRunning()) {
         m_turnState = 2;
+        return;
+    }
+    // The start data has been used; when the game files could not be written
+    // from it, it is kept for the player to put things right.
+    if (m_session->startEnabled() || !Messages::hasStartData(answer))
+        return;
+    m_completionAnswer = answer;
+    outputBox()->append("The start data from the host is kept. Put the game folder right and "
+                        "click 'Send Army Selection to Host' to write the game files again; "
+                        "nothing is sent again.");
+    updateControls();
+}
+
+void HvdClientHTTP::completeAgain()
+{
+    m_session->answer(m_completionAnswer);
+    if (m_session->startEnabled())
+        m_completionAnswer.clear();
+    else
+        pollDone(m_completionAnswer);
+    updateControls();
 }
 
 void HvdClientHTTP::onCommandSent()
@@ -215,7 +241,7 @@ void HvdClientHTTP::updateControls()
     m_find->setEnabled(m_session->findSessionsEnabled());
     m_id->setEnabled(m_session->sessionIdEnabled());
     m_getMap->setEnabled(m_session->connectEnabled());
-    m_send->setEnabled(m_session->sendEnabled());
+    m_send->setEnabled(m_session->sendEnabled() || !m_completionAnswer.isEmpty());
     startButton()->setEnabled(m_session->startEnabled());
     chatLine()->setEnabled(m_session->chatEnabled());
 }

@@ -39,7 +39,7 @@ protected:
     Session::Poll sessionAnswer(const QByteArray &answer) override;
     void updateControls() override;
     void gameStarting() override;
-    void pollDone() override;
+    void pollDone(const QByteArray &answer) override;
 
 private:
     void on_MyPort_changed();
@@ -52,6 +52,7 @@ private:
     void PollClient();
     void onMapReceived(const QByteArray &mapFileName);
     void onCommandSent();
+    void completeAgain();
 
     ClientSession *m_session = nullptr;
     FileListBox *m_armies = nullptr;
@@ -60,4 +61,7 @@ private:
     QPushButton *m_getMap = nullptr;
     QPushButton *m_send = nullptr;
     int m_turnState = 0;
+    // The start data message whose completion step failed, kept for another
+    // try.
+    QByteArray m_completionAnswer;
 };

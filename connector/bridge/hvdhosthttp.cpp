@@ -4,6 +4,7 @@
 #include "filelistbox.h"
 #include "hostsession.h"
 #include "httpsendreceive.h"
+#include "messages.h"
 #include "outputtextbox.h"
 
 #include <QCheckBox>
@@ -54,9 +55,9 @@ void HvdHostHTTP::buildControls()
     addLabel(QStringLiteral("Label3"), QStringLiteral("Game Name"), 120, 0, 2535, 255);
     addLabel(QStringLiteral("Label2"), QStringLiteral("Session ID:"), 3120, 0, 855, 255);
     m_name = addLabel(QStringLiteral("MyIP"), QStringLiteral("Unnamed"), 120, 240, 2895, 495);
-    describe(m_name, QStringLiteral("MyIP"), QStringLiteral("Game Name"));
     m_id = addLabel(QStringLiteral("MyPort"), QStringLiteral("?"), 3120, 240, 975, 255);
-    describe(m_id, QStringLiteral("MyPort"), QStringLiteral("Session ID:"));
+    showValue(m_name, QStringLiteral("Unnamed"));
+    showValue(m_id, QStringLiteral("?"));
     // The player copies the Session ID to give it to the other player.
     m_id->setTextInteractionFlags(Qt::TextSelectableByMouse);
     addLine(QStringLiteral("Line2"), 0, 4200, 840);
@@ -101,7 +102,7 @@ void HvdHostHTTP::load()
 {
     const QString gameName = dialogs().input(this, QStringLiteral("Host Game Name"),
                                              QStringLiteral("Give your Host Game a Name:"));
-    m_name->setText(sessionName(ComputerName(), gameName));
+    showValue(m_name, sessionName(ComputerName(), gameName));
     registerGame();
 }
 
@@ -147,7 +148,7 @@ void HvdHostHTTP::registerGame()
             return;
         }
         m_key = key;
-        m_id->setText(GameFolder::toDisplay(answer));
+        showValue(m_id, GameFolder::toDisplay(answer));
         m_session->registered();
         updateControls();
         if (m_sendWhenRegistered) {
@@ -176,8 +177,21 @@ void HvdHostHTTP::on_File1_clicked(const QString &name)
     narrowArmyList(GameFolder::fromDisplay(name));
 }
 
+void HvdHostHTTP::showValue(QLabel *label, const QString &value)
+{
+    // A screen reader reads the caption with the value: "Session ID: 17".
+    label->setText(value);
+    const QString caption =
+        label == m_id ? QStringLiteral("Session ID:") : QStringLiteral("Game Name:");
+    describe(label, label->objectName(), caption + QLatin1Char(' ') + value.trimmed());
+}
+
 void HvdHostHTTP::on_Command2_clicked()
 {
+    if (!m_completionAnswer.isEmpty()) {
+        completeAgain();
+        return;
+    }
     if (!m_session->sendEnabled() || m_registering)
         return;
     if (!isRegistered()) {
@@ -201,6 +215,33 @@ Session::Poll HvdHostHTTP::sessionAnswer(const QByteArray &answer)
     return m_session->answer(answer);
 }
 
+void HvdHostHTTP::pollDone(const QByteArray &answer)
+{
+    // The army message has been used; when the game files could not be made
+    // from it, the message is kept for the player to put things right.
+    if (m_session->gameRunning() || m_session->startEnabled() || !Messages::hasArmy(answer))
+        return;
+    m_completionAnswer = answer;
+    outputBox()->append("The client's army is kept. Put the selections right (an army, or 'Create "
+                        "Random Army' with no army selected) and click 'Send Selections to "
+                        "Client' to make the game files again.");
+    updateControls();
+}
+
+void HvdHostHTTP::completeAgain()
+{
+    // The map message has gone out already: only the completion step runs
+    // again, with the army message that came.
+    if (!prepareHostSelections(m_session->selections()))
+        return;
+    m_session->answer(m_completionAnswer);
+    if (m_session->startEnabled())
+        m_completionAnswer.clear();
+    else
+        pollDone(m_completionAnswer);
+    updateControls();
+}
+
 void HvdHostHTTP::on_Command1_clicked()
 {
     if (!m_session->startEnabled() || m_session->gameRunning())
@@ -218,7 +259,8 @@ void HvdHostHTTP::updateControls()
 {
     if (!m_session)
         return;
-    m_send->setEnabled(m_session->sendEnabled() && !m_registering);
+    m_send->setEnabled((m_session->sendEnabled() && !m_registering) ||
+                       !m_completionAnswer.isEmpty());
     startButton()->setEnabled(m_session->startEnabled());
     chatLine()->setEnabled(m_session->chatEnabled());
 }

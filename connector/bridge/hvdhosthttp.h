@@ -49,6 +49,7 @@ protected:
     Session::Poll sessionAnswer(const QByteArray &answer) override;
     void updateControls() override;
     void gameStarting() override;
+    void pollDone(const QByteArray &answer) override;
 
 private:
     void on_File1_clicked(const QString &name);
@@ -60,6 +61,8 @@ private:
     void registerGame();
     void registrationFailed(const QString &error);
     void PollHost();
+    void showValue(QLabel *label, const QString &value);
+    void completeAgain();
 
     HostSession *m_session = nullptr;
     FileListBox *m_maps = nullptr;
@@ -70,4 +73,6 @@ private:
     QByteArray m_key;
     bool m_registering = false;
     bool m_sendWhenRegistered = false;
+    // The army message whose completion step failed, kept for another try.
+    QByteArray m_completionAnswer;
 };

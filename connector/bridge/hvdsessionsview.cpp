@@ -1,5 +1,6 @@
 #include "hvdsessionsview.h"
 
+#include "answerlimits.h"
 #include "bridgebrowser.h"
 
 #include <QTextBrowser>
@@ -62,6 +63,14 @@ void HvdSessionsView::onPageLoaded(const QUrl &url, const QByteArray &html)
 {
     if (!isSessionsPage(url))
         return;
+    // The page is laid out by the text browser: a page nested too deep or
+    // with too many tags is not given to it.
+    const QString refused = AnswerLimits::problem(html);
+    if (!refused.isEmpty()) {
+        m_text->setPlainText(
+            tr("The list of open sessions from %1 was refused: %2.").arg(url.toString(), refused));
+        return;
+    }
     // Bytes are one per character; the server writes no scripts or images.
     m_text->setHtml(QString::fromLatin1(html));
     setWindowTitle(tr("Open Sessions - %1").arg(url.toString()));

@@ -6,6 +6,7 @@
 #include "../bridge-server/bridgeserverprocess.h"
 #include "../tcpip/tcpwindowtesting.h"
 #include "bridgeoutcome.h"
+#include "standinbridge.h"
 
 #include "clientsession.h"
 #include "completion.h"
@@ -17,7 +18,9 @@
 #include "tempgamefolder.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
+#include <QScopeGuard>
 
 using namespace HTTPSendReceive;
 
@@ -75,6 +78,136 @@ class TestHvdHttpWindows : public QObject
     Q_OBJECT
 
 private slots:
+    void hostRefusesHostileAnswersAndKeepsItsPauseAndItsArmy()
+    {
+        TempGameFolder dir;
+        QVERIFY(dir.copySamples());
+        QByteArray army = "ARMYDATA: " + dir.read(QStringLiteral("Castle_Siege.arm"));
+        army.replace("\r\n", "<br>");
+        const QList<QByteArray> served = {
+            QByteArray("<div>").repeated((1 << 20) / 5),
+            QByteArray("<table><td>").repeated((64 << 10) / 11),
+            QByteArray("<table><td>").repeated((30 << 10) / 11),
+            army,
+        };
+        StandInBridge bridge;
+        int polls = 0;
+        bridge.script = [&](const StandInBridge::Request &request) {
+            StandInBridge::Reply reply = StandInBridge::defaultReply(request);
+            if (request.path.endsWith("GetData.asp") && polls < served.size())
+                reply.body = served.at(polls++);
+            // The start data post is taken and its answer breaks off.
+            if (request.body.contains("SAVEDATA1:"))
+                reply.kind = StandInBridge::Reply::Kind::Broken;
+            return reply;
+        };
+        RecordedBoxes boxes;
+        constexpr int Pause = 600;
+        HvdHostHTTP host(GameFolder(dir.path()), bridge.url(), Pause);
+        QTRY_VERIFY(host.isRegistered());
+        QCOMPARE(control<QLabel>(&host, "MyPort")->accessibleName(),
+                 QStringLiteral("Session ID: 17"));
+        QVERIFY(control<QLabel>(&host, "MyIP")
+                    ->accessibleName()
+                    .startsWith(QStringLiteral("Game Name: ")));
+
+        // "Create Random Army" ticked by hand with an army selected and no
+        // Random.arm: the game files cannot be made.
+        QVERIFY(chooseCastle(host));
+        control<QCheckBox>(&host, "Check2")->setChecked(true);
+        click(&host, "Command2");
+        // Each hostile page is told in the output box, and polling goes on.
+        QTRY_COMPARE_WITH_TIMEOUT(output(&host)->text().count("was refused and dropped"), 3, 30000);
+        QVERIFY(host.isPolling());
+        QTRY_VERIFY_WITH_TIMEOUT(output(&host)->text().contains("could not be made"), 30000);
+        QVERIFY(output(&host)->text().contains("army is kept"));
+        QVERIFY(!host.isPolling());
+        QVERIFY(!button(&host, "Command1")->isEnabled());
+        QVERIFY(button(&host, "Command2")->isEnabled());
+        const QList<StandInBridge::Request> gets = bridge.requestsFor("/Bridge/GetData.asp");
+        QCOMPARE(gets.size(), served.size());
+        // The pause after every poll is never shorter, refused answers or not.
+        for (int i = 1; i < gets.size(); ++i)
+            QVERIFY2(gets.at(i).arrivedNs - gets.at(i - 1).answeredNs >= Pause * 1000000LL,
+                     qPrintable(QString::number(gets.at(i).arrivedNs - gets.at(i - 1).answeredNs)));
+
+        // Put right, it completes with the army that came.
+        control<QCheckBox>(&host, "Check2")->setChecked(false);
+        click(&host, "Command2");
+        QTRY_VERIFY(button(&host, "Command1")->isEnabled());
+        QVERIFY(QFile::exists(dir.file(QStringLiteral("HostGame.sav"))));
+        // The start data post whose answer was lost is told, not repeated.
+        QTRY_VERIFY(output(&host)->text().contains("it is not posted again"));
+        QTest::qWait(3 * Pause);
+        int startPosts = 0;
+        for (const StandInBridge::Request &request : bridge.requestsFor("/Bridge/SendData.asp"))
+            startPosts += request.body.contains("SAVEDATA1:") ? 1 : 0;
+        QCOMPARE(startPosts, 1);
+        QCOMPARE(bridge.requestsFor("/Bridge/GetData.asp").size(), served.size());
+        QVERIFY(boxes.boxes().isEmpty());
+    }
+
+    void clientWaitsForASlowPollAndCompletesAgainOnceThePlayerPutsItRight()
+    {
+        TempGameFolder hostDir;
+        QVERIFY(hostDir.copySamples());
+        const HostCompletion made =
+            hostCompletionFiles(GameFolder(hostDir.path()), hostDir.read("Castle_Siege.arm"),
+                                "Castle.map", QStringLiteral("Castle_Guard.arm"));
+        QVERIFY2(made.ok, qPrintable(made.error));
+        QByteArray startData = "SAVEDATA1: " + made.startData;
+        startData.replace("\r\n", "<br>");
+
+        StandInBridge bridge;
+        int polls = 0;
+        bridge.script = [&](const StandInBridge::Request &request) {
+            StandInBridge::Reply reply = StandInBridge::defaultReply(request);
+            if (!request.path.endsWith("GetData.asp"))
+                return reply;
+            ++polls;
+            if (polls == 1)
+                reply.body = "MAP: Castle.map";
+            // The start data is handed out, and its answer takes long.
+            if (polls == 2) {
+                reply.body = startData;
+                reply.delayMs = 1500;
+            }
+            return reply;
+        };
+        setDefaultSlowAnswerMs(300);
+        const auto restore =
+            qScopeGuard([] { setDefaultSlowAnswerMs(BridgeBrowser::DefaultSlowAnswerMs); });
+        TempGameFolder dir;
+        QVERIFY(dir.copySamples());
+        // The save file cannot be written: a folder stands in its place.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ClientGame.sav")));
+        RecordedBoxes boxes;
+        HvdClientHTTP client(GameFolder(dir.path()), bridge.url(), PauseMs);
+        control<QLineEdit>(&client, "MyPort")->setText(QStringLiteral("17"));
+        click(&client, "Command3");
+        QTRY_VERIFY(button(&client, "Command2")->isEnabled());
+        QVERIFY(
+            control<FileListBox>(&client, "File1")->selectFile(QStringLiteral("Castle_Siege.arm")));
+        click(&client, "Command2");
+        QTRY_VERIFY(output(&client)->text().contains("slow to answer"));
+        QTRY_VERIFY_WITH_TIMEOUT(output(&client)->text().contains("could not be written"), 30000);
+        QCOMPARE(polls, 2);
+        QVERIFY(output(&client)->text().contains("start data from the host is kept"));
+        QVERIFY(button(&client, "Command2")->isEnabled());
+        QVERIFY(!button(&client, "Command1")->isEnabled());
+
+        QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("ClientGame.sav")));
+        click(&client, "Command2");
+        QTRY_VERIFY(button(&client, "Command1")->isEnabled());
+        QCOMPARE(output(&client)->text(), QByteArray("Ready to Start\r\n"));
+        QCOMPARE(GameFolder::splitLines(dir.read(QStringLiteral("ClientGame.sav"))).size(), 81);
+        QVERIFY(!button(&client, "Command2")->isEnabled());
+        // Nothing went out again: one army message, no further poll.
+        QCOMPARE(bridge.requestsFor("/Bridge/SendData.asp").size(), 1);
+        QCOMPARE(polls, 2);
+        QVERIFY(boxes.boxes().isEmpty());
+    }
+
     void hostsOutlastAnOutage()
     {
         BridgeServerProcess server;
