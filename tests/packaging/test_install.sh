@@ -128,7 +128,7 @@ echo "ok: halvard-gamefolder"
 # The installed engine runs and says what it misses.
 mkdir "$work/elsewhere"
 set +e
-message=$(cd "$work/elsewhere" && "$game/HvdAIS2p.EXE" 2>&1)
+message=$(cd "$work/elsewhere" && QT_QPA_PLATFORM=offscreen "$game/HvdAIS2p.EXE" 2>&1)
 status=$?
 set -e
 [ "$status" -eq 1 ] && grep -qF "HvdAIS2p: Cannot open $game/Control.ini" <<<"$message" ||
