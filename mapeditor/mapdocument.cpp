@@ -1,12 +1,27 @@
 #include "mapdocument.h"
 
+#include "commands/fillcommand.h"
+#include "commands/flagvaluecommand.h"
+#include "commands/paintstrokecommand.h"
+#include "commands/rectanglecommand.h"
 #include "mapfile.h"
 
-MapDocument::MapDocument() : m_selected(Palette::defaultCode()), m_swatch(qRgb(0, 0, 0))
+#include <algorithm>
+
+MapDocument::MapDocument(QObject *parent)
+    : QObject(parent), m_selected(Palette::defaultCode()), m_swatch(qRgb(0, 0, 0))
 {
     m_palette.loadsettings();
     m_swatch = m_palette.colour(m_selected);
+    m_saved = m_map;
+    connect(&m_undo, &QUndoStack::indexChanged, this, [this] {
+        if (m_undo.isClean())
+            m_changed = m_changedWhenSaved;
+        updateModified();
+    });
 }
+
+MapDocument::~MapDocument() = default;
 
 bool MapDocument::load(const QString &folder, const QString &name, QString *error)
 {
@@ -15,54 +30,49 @@ bool MapDocument::load(const QString &folder, const QString &name, QString *erro
     m_canvas.drawMap(m_map.cells, m_palette);
     m_selected = Palette::defaultCode();
     m_swatch = m_palette.colour(m_selected);
+    m_strokeOpen = false;
+    m_saved = m_map;
+    // A changed flag that was set before the load stays set, and undoing
+    // cannot reach behind the load.
+    m_changedWhenSaved = m_changed;
+    m_undo.clear();
+    updateModified();
     return ok;
 }
 
-bool MapDocument::save(const QString &folder, const QString &name, const QList<QByteArray> &flags,
-                       QString *error)
+bool MapDocument::save(const QString &folder, const QString &name, QString *error)
 {
-    MapData data = m_map;
-    data.flags = flags;
-    data.flags.resize(MapData::FlagCount);
-    if (!MapFile::write(folder, name, data, error))
+    if (!MapFile::write(folder, name, m_map, error))
         return false;
+    m_saved = m_map;
     m_changed = false;
+    m_changedWhenSaved = false;
+    m_undo.setClean();
+    updateModified();
     return true;
 }
 
-void MapDocument::pick(const QByteArray &code)
+bool MapDocument::pick(const QByteArray &code)
 {
     if (!m_palette.isKnown(code))
-        return;
+        return false;
     m_swatch = m_palette.colour(code);
     m_selected = code;
+    return true;
 }
 
-QRect MapDocument::mouseMove(const QPointF &pos, Qt::MouseButtons buttons, const QString &mapName,
-                             QString *title)
+bool MapDocument::pickCell(int x, int y)
 {
-    m_pointer = m_canvas.geometry().pointerToCell(pos);
-    if (title)
-        *title = statusTitle(mapName);
-    QRect painted;
-    if (buttons == Qt::LeftButton && pointerInGrid())
-        painted = paint(m_pointer.x(), m_pointer.y());
-    if (buttons == Qt::RightButton)
-        m_skipClick = true;
-    return painted;
+    if (!MapData::inGrid(x, y) || !pick(m_map.cell(x, y)))
+        return false;
+    emit cellPicked(m_selected);
+    return true;
 }
 
-QRect MapDocument::click()
+QPoint MapDocument::setPointer(const QPointF &imagePos)
 {
-    if (m_skipClick) {
-        m_skipClick = false;
-        return QRect();
-    }
-    if (!pointerInGrid())
-        return QRect();
-    const QRect painted = paint(m_pointer.x(), m_pointer.y());
-    m_changed = true;
-    return painted;
+    m_pointer = m_canvas.geometry().pointerToCell(imagePos);
+    return m_pointer;
 }
 
 QString MapDocument::statusTitle(const QString &mapName) const
@@ -75,8 +85,150 @@ QString MapDocument::statusTitle(const QString &mapName) const
            QString::fromLatin1(m_map.cell(m_pointer.x(), m_pointer.y()));
 }
 
+void MapDocument::beginStroke()
+{
+    ++m_stroke;
+    m_strokeOpen = true;
+}
+
+void MapDocument::endStroke()
+{
+    m_strokeOpen = false;
+}
+
+CellChange MapDocument::changeFor(int x, int y) const
+{
+    CellChange change;
+    change.index = MapData::index(x, y);
+    change.before = m_map.cell(x, y);
+    change.after = m_selected;
+    change.colourBefore = m_canvas.image().pixel(m_canvas.geometry().cellRect(x, y).topLeft());
+    change.colourAfter = m_swatch;
+    return change;
+}
+
 QRect MapDocument::paint(int x, int y)
 {
-    m_map.setCell(x, y, m_selected);
-    return m_canvas.stamp(x, y, m_swatch);
+    if (!MapData::inGrid(x, y))
+        return QRect();
+    const CellChange change = changeFor(x, y);
+    if (change.before == change.after && change.colourBefore == change.colourAfter)
+        return QRect();
+    // Outside a stroke every painted cell is a step of its own.
+    if (!m_strokeOpen)
+        ++m_stroke;
+    m_undo.push(new PaintStrokeCommand(this, m_stroke, change));
+    return m_canvas.geometry().cellRect(x, y);
+}
+
+bool MapDocument::fill(int x, int y)
+{
+    if (!MapData::inGrid(x, y))
+        return false;
+    const QByteArray target = m_map.cell(x, y);
+    if (target == m_selected)
+        return false;
+    QList<CellChange> changes;
+    QList<bool> seen(MapData::CellCount, false);
+    QList<QPoint> open{QPoint(x, y)};
+    seen[MapData::index(x, y)] = true;
+    while (!open.isEmpty()) {
+        const QPoint cell = open.takeLast();
+        changes.append(changeFor(cell.x(), cell.y()));
+        const QPoint sides[] = {cell + QPoint(1, 0), cell - QPoint(1, 0), cell + QPoint(0, 1),
+                                cell - QPoint(0, 1)};
+        for (const QPoint &side : sides) {
+            if (!MapData::inGrid(side.x(), side.y()))
+                continue;
+            const int k = MapData::index(side.x(), side.y());
+            if (!seen.at(k) && m_map.cells.at(k) == target) {
+                seen[k] = true;
+                open.append(side);
+            }
+        }
+    }
+    // Row order makes the change list easy to read back in a test or a dump.
+    std::sort(changes.begin(), changes.end(),
+              [](const CellChange &a, const CellChange &b) { return a.index < b.index; });
+    m_strokeOpen = false;
+    m_undo.push(new FillCommand(this, std::move(changes)));
+    return true;
+}
+
+bool MapDocument::fillRectangle(const QPoint &corner, const QPoint &otherCorner)
+{
+    auto clamp = [](int v) { return std::clamp(v, 1, MapData::Size); };
+    const int left = clamp(std::min(corner.x(), otherCorner.x()));
+    const int right = clamp(std::max(corner.x(), otherCorner.x()));
+    const int top = clamp(std::min(corner.y(), otherCorner.y()));
+    const int bottom = clamp(std::max(corner.y(), otherCorner.y()));
+    QList<CellChange> changes;
+    for (int y = top; y <= bottom; ++y) {
+        for (int x = left; x <= right; ++x) {
+            const CellChange change = changeFor(x, y);
+            if (change.before != change.after || change.colourBefore != change.colourAfter)
+                changes.append(change);
+        }
+    }
+    if (changes.isEmpty())
+        return false;
+    m_strokeOpen = false;
+    m_undo.push(new RectangleCommand(this, std::move(changes)));
+    return true;
+}
+
+void MapDocument::setFlag(int index, const QByteArray &value)
+{
+    if (index < 0 || index >= MapData::FlagCount || m_map.flags.at(index) == value)
+        return;
+    m_strokeOpen = false;
+    m_undo.push(new FlagValueCommand(this, index, m_map.flags.at(index), value));
+}
+
+void MapDocument::applyCells(const QList<CellChange> &changes, bool forwards)
+{
+    QRect dirty;
+    const MapGeometry &geometry = m_canvas.geometry();
+    auto apply = [&](const CellChange &change) {
+        const int x = change.index % MapData::Size + 1;
+        const int y = change.index / MapData::Size + 1;
+        m_map.cells[change.index] = forwards ? change.after : change.before;
+        m_canvas.stamp(x, y, forwards ? change.colourAfter : change.colourBefore);
+        dirty |= geometry.cellRect(x, y);
+    };
+    if (forwards)
+        std::for_each(changes.begin(), changes.end(), apply);
+    else
+        std::for_each(changes.rbegin(), changes.rend(), apply);
+    emit cellsChanged(dirty);
+    updateModified();
+}
+
+void MapDocument::applyFlag(int index, const QByteArray &value)
+{
+    m_map.flags[index] = value;
+    emit flagChanged(index, value);
+    updateModified();
+}
+
+void MapDocument::setChanged(bool changed)
+{
+    m_changed = changed;
+    if (m_undo.isClean())
+        m_changedWhenSaved = changed;
+    updateModified();
+}
+
+bool MapDocument::isModified() const
+{
+    return m_changed || m_map.cells != m_saved.cells || m_map.flags != m_saved.flags;
+}
+
+void MapDocument::updateModified()
+{
+    const bool modified = isModified();
+    if (modified == m_modified)
+        return;
+    m_modified = modified;
+    emit modifiedChanged(modified);
 }
