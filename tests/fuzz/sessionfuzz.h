@@ -78,32 +78,12 @@ inline bool onlyFiles(const QMap<QString, QByteArray> &files, const QSet<QString
     return true;
 }
 
-/// The files of a game folder as the game reads them. The intermediate
-/// ".tmp" files lose their blank lines: a message keeps the blank lines that
-/// follow its last row when they come in the same piece, and the readers of
-/// those files skip them.
-inline QMap<QString, QByteArray> gameFiles(const QString &root)
-{
-    auto files = folderFiles(root);
-    for (auto it = files.begin(); it != files.end(); ++it) {
-        if (!it.key().endsWith(QLatin1String(".tmp")))
-            continue;
-        QByteArray kept;
-        for (const QByteArray &line : it.value().split('\n')) {
-            if (!line.trimmed().isEmpty())
-                kept += line + '\n';
-        }
-        it.value() = kept;
-    }
-    return files;
-}
-
-/// True when the two folders hold the same game files (see gameFiles); says
+/// True when the two folders hold the same files with the same bytes; says
 /// which file differs otherwise.
 inline bool sameFiles(const QString &one, const QString &other)
 {
-    const auto a = gameFiles(one);
-    const auto b = gameFiles(other);
+    const auto a = folderFiles(one);
+    const auto b = folderFiles(other);
     if (a == b)
         return true;
     for (auto it = a.begin(); it != a.end(); ++it) {
