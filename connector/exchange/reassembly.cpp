@@ -105,14 +105,17 @@ void Reassembly::splitOffRest(QByteArray *after)
     for (int n = 0; n < m_lineEnds; ++n)
         end = int(m_payload.indexOf("\r\n", end)) + 2;
     const QByteArray rest = m_payload.mid(end);
-    // Trailing empty lines belong to the message as the sender read them.
-    if (std::all_of(rest.begin(), rest.end(),
-                    [](char c) { return c == ' ' || c == '\r' || c == '\n'; }))
-        return;
-    // Text sent after the message (a chat line) came joined to its last piece.
+    // The message ends with its last line end, wherever the connection split
+    // it: blank lines that came in the same piece would otherwise stay in the
+    // payload, and the same lines in a later piece would not.
     m_payload.truncate(end);
     m_counted = m_lineEnds;
     m_tail.clear();
+    // Blanks and line ends alone are no text of their own; text sent after
+    // the message (a chat line) came joined to its last piece.
+    if (std::all_of(rest.begin(), rest.end(),
+                    [](char c) { return c == ' ' || c == '\r' || c == '\n'; }))
+        return;
     if (after)
         *after = rest;
 }

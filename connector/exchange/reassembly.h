@@ -34,8 +34,9 @@ public:
     /// Takes one arrival. before receives the text of this arrival in front of
     /// a marker that begins a message (a joined chat line, for example); after
     /// receives text that followed the last line end of a message completed by
-    /// this arrival (blanks and line ends stay with the message), for the
-    /// caller to take as an arrival of its own.
+    /// this arrival (unless it is only blanks and line ends, which are
+    /// dropped), for the caller to take as an arrival of its own. The payload
+    /// ends with its last line end, however the message was split.
     Step take(const QByteArray &arrived, QByteArray *before = nullptr, QByteArray *after = nullptr);
     /// Takes a whole message's payload at once (the bridge): complete or not,
     /// it is used as it is; false when it is over the limit and was dropped.

@@ -1,0 +1,100 @@
+// The bridge answer's body serialiser (BodyHtml::innerHtml and answerText)
+// on any page a server can send, and on the pages the bridge makes of the
+// session's own messages.
+//
+// Input: one byte choosing the kind, then the text.
+//   kind 0: the text is a whole page from a hostile server.
+//   kind 1: the text, brought onto the letters of army and save rows
+//           (digits, B, R, blanks, line ends), follows "ARMYDATA: " or
+//           "SAVEDATA1: " as the connector posts it.
+//   kind 2: a command of the engine's layout with the object number and the
+//           direction taken from the text.
+// Invariants:
+// - Any page is read within a bounded size: at most a fixed factor of the
+//   page's own size.
+// - A message posted and fetched back through the server's page frame reads
+//   as the message that was posted; a command reads, after NormalizeCommand,
+//   as the command that was posted.
+
+#include "bodyhtml.h"
+#include "command.h"
+#include "fuzzinput.h"
+#include "httpsendreceive.h"
+
+namespace {
+
+/// The page the bridge server answers with: its frame around the stored text.
+QByteArray serverPage(const QByteArray &stored)
+{
+    return "<html><head><title>HvdBridge</title></head><body>" + stored + "</body></html>";
+}
+
+/// The stored text of a posted message: the line ends sent as "<br>".
+QByteArray posted(const QByteArray &message)
+{
+    QByteArray data = message;
+    data.replace("\r\n", "<br>");
+    return data;
+}
+
+void checkAnyPage(const QByteArray &page)
+{
+    const QByteArray inner = BodyHtml::innerHtml(page);
+    // Every element that a parser adds around a few characters of input
+    // costs a bounded number of characters: "<a>" reads as "<A></A>", a
+    // character reference beyond one byte as "&#1114111;".
+    FUZZ_CHECK(inner.size() <= 64 * page.size() + 64);
+}
+
+void checkRows(const QByteArray &raw, bool army)
+{
+    static const char letters[] = "0123456789BR  ";
+    QByteArray rows;
+    for (const char c : raw) {
+        const quint8 code = quint8(c) % 16;
+        if (code < 14)
+            rows += letters[code];
+        else
+            rows += "\r\n";
+    }
+    const QByteArray message = (army ? "ARMYDATA: " : "SAVEDATA1: ") + rows;
+    FUZZ_CHECK(HTTPSendReceive::answerText(serverPage(posted(message))) == message);
+}
+
+void checkCommand(FuzzInput &input)
+{
+    const int objId = 1000 + input.number16() % 9000;
+    const char direction = "NSEW"[input.byte() % 4];
+    const QByteArray command = "<Root><Command FlagID='" + QByteArray::number(objId) +
+                               "' Direction='" + QByteArray(1, direction) +
+                               "' SerpentJump='No'/></Root>";
+    const QByteArray answer = HTTPSendReceive::answerText(serverPage(posted(command)));
+    FUZZ_CHECK(answer.startsWith("<ROOT><COMMAND"));
+    FUZZ_CHECK(NormalizeCommand(answer) == command);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzInput input(data, size);
+    switch (input.byte() % 3) {
+    case 0:
+        checkAnyPage(input.rest());
+        break;
+    case 1: {
+        const bool army = input.byte() & 1;
+        checkRows(input.rest(), army);
+        break;
+    }
+    default:
+        checkCommand(input);
+        break;
+    }
+    return 0;
+}

@@ -1,0 +1,150 @@
+// The client's receive steps: the arrivals of a TCP/IP connection (and the
+// poll answers of the bridge) as a hostile or broken host could make them.
+//
+// Input: one byte choosing the kind, then:
+//   kind 0 (split): a byte picking the map name (a sample map or the text up
+//     to a zero byte), a chat line up to a zero byte, the cut points, and the
+//     payload of a start data message brought onto the letters of save rows.
+//     The map message and the chat line arrive whole; the start data message
+//     arrives once whole and once cut into pieces, each time in a fresh game
+//     folder.
+//   kind 1 (raw): arrivals separated by zero bytes, over TCP/IP.
+//   kind 2 (bridge): poll answers separated by zero bytes: the map poll's
+//     until one is taken, then the game's.
+// Invariants:
+// - A start data message split anywhere gives the files, the map name, the
+//   completeness and the buttons of the unsplit message.
+// - Whatever arrives, the start data kept stays within its limit, a map name
+//   taken is a bare file name ending in ".map", the game folder holds no file
+//   but those the client writes, and each completion leaves a "ClientGame.sav"
+//   whose first line is the base name of the map taken.
+
+#include "clientsession.h"
+#include "messages.h"
+#include "sessionfuzz.h"
+
+namespace {
+
+struct ClientRun
+{
+    std::unique_ptr<QTemporaryDir> dir = gameFolderWith({});
+    GameFolder folder{dir->path()};
+    FuzzOutputBox box;
+    QList<QByteArray> sent;
+    int completions = 0;
+    ClientSession session;
+
+    explicit ClientRun(Session::Transport transport) : session(folder, transport)
+    {
+        session.setOutputBox(&box);
+        session.setSendFunction([this](const QByteArray &message) {
+            sent << message;
+            return true;
+        });
+        QObject::connect(&session, &ClientSession::completed, [this] {
+            ++completions;
+            QByteArray saved;
+            FUZZ_CHECK(folder.readFirstLine("ClientGame.sav", &saved));
+            FUZZ_CHECK(saved == Messages::mapBaseName(session.mapName()));
+        });
+        if (transport == Session::Transport::Tcp) {
+            session.connectClicked();
+            session.connected("127.0.0.1", 3456);
+        } else {
+            session.opened();
+            session.sessionIdTyped();
+            session.mapFetchStarted();
+        }
+    }
+
+    void checkBounds() const
+    {
+        FUZZ_CHECK(session.startDataBuffer().size() <= Messages::StartDataLimit);
+        const QByteArray map = session.mapName();
+        if (!map.isEmpty())
+            FUZZ_CHECK(Messages::mapNameProblem(map).isEmpty() && map.endsWith(".map"));
+        FUZZ_CHECK(
+            onlyFiles(folderFiles(dir->path()), {"Send/", "Receive/", "Receive/AICommand.xml",
+                                                 "GameLog.txt", "HostGame.tmp", "ClientGame.sav"}));
+    }
+};
+
+void checkSplit(FuzzInput &input)
+{
+    static const char *const maps[] = {"Castle.map", "Islands.map", "Valley.map"};
+    const quint8 pick = input.byte();
+    const QByteArray named = input.until('\0');
+    const QByteArray map = pick % 4 < 3 ? QByteArray(maps[pick % 4]) : named;
+    const QByteArray chat = input.until('\0');
+    const QByteArray cutsAndPayload = input.rest();
+    FuzzInput cuts(reinterpret_cast<const uint8_t *>(cutsAndPayload.constData()),
+                   size_t(cutsAndPayload.size()));
+    cuts.byte();
+    for (int i = 0; i < 7; ++i)
+        cuts.number16();
+    const QByteArray message = Messages::startDataMessage(rowLetters(cuts.rest()));
+
+    ClientRun whole(Session::Transport::Tcp);
+    ClientRun split(Session::Transport::Tcp);
+    for (ClientRun *run : {&whole, &split}) {
+        run->session.received(Messages::mapMessage(map));
+        if (!chat.isEmpty())
+            run->session.received(Messages::chatMessage(Role::Host, chat));
+    }
+    whole.session.received(message);
+    FuzzInput picks(reinterpret_cast<const uint8_t *>(cutsAndPayload.constData()),
+                    size_t(cutsAndPayload.size()));
+    for (const QByteArray &piece : cutPieces(message, picks))
+        split.session.received(piece);
+
+    for (ClientRun *run : {&whole, &split})
+        run->checkBounds();
+    FUZZ_CHECK(sameFiles(whole.dir->path(), split.dir->path()));
+    FUZZ_CHECK(whole.session.mapName() == split.session.mapName());
+    FUZZ_CHECK(whole.session.startDataComplete() == split.session.startDataComplete());
+    FUZZ_CHECK((whole.completions > 0) == (split.completions > 0));
+    FUZZ_CHECK(whole.session.startEnabled() == split.session.startEnabled());
+    FUZZ_CHECK(whole.session.sendEnabled() == split.session.sendEnabled());
+}
+
+void checkRaw(FuzzInput &input, Session::Transport transport)
+{
+    ClientRun run(transport);
+    bool mapTaken = false;
+    for (int i = 0; i < 64 && !input.atEnd(); ++i) {
+        const QByteArray arrival = input.until('\0');
+        if (transport == Session::Transport::Tcp)
+            run.session.received(arrival);
+        else if (!mapTaken)
+            mapTaken = run.session.mapAnswer(arrival) == Session::Poll::Done &&
+                       !run.session.mapName().isEmpty();
+        else
+            run.session.received(arrival);
+        run.checkBounds();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzzApplication();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzInput input(data, size);
+    switch (input.byte() % 3) {
+    case 0:
+        checkSplit(input);
+        break;
+    case 1:
+        checkRaw(input, Session::Transport::Tcp);
+        break;
+    default:
+        checkRaw(input, Session::Transport::Bridge);
+        break;
+    }
+    return 0;
+}

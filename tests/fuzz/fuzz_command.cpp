@@ -1,0 +1,97 @@
+// AdjustCommand and NormalizeCommand on any text a peer can send.
+//
+// Input: two bytes (the object count, high byte first), then the command text.
+// Invariants:
+// - AdjustCommand leaves the text alone unless it holds a four-digit object
+//   number at 24 to 27 and is longer than 41 characters; the text it is given
+//   holds the result afterwards.
+// - Where every run of digits in the text is four long, as in a command, and
+//   the number and its flipped number have four digits, the conversion keeps
+//   the length and applying it twice gives the command back.
+// - NormalizeCommand gives nothing or the engine's layout without double
+//   quotes, and applying it to its own result changes nothing.
+
+#include "command.h"
+#include "fuzzinput.h"
+
+#include "armyflip.h"
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    return 0;
+}
+
+namespace {
+
+bool fourDigits(const QByteArray &text, qsizetype at)
+{
+    if (text.size() < at + 4)
+        return false;
+    for (qsizetype i = at; i < at + 4; ++i) {
+        if (text.at(i) < '0' || text.at(i) > '9')
+            return false;
+    }
+    return true;
+}
+
+bool fourDigitRunsOnly(const QByteArray &text)
+{
+    qsizetype run = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text.at(i) >= '0' && text.at(i) <= '9') {
+            ++run;
+            continue;
+        }
+        if (run != 0 && run != 4)
+            return false;
+        run = 0;
+    }
+    return true;
+}
+
+void checkAdjust(const QByteArray &command, qint16 objectCount)
+{
+    QByteArray once = command;
+    const QByteArray result = AdjustCommand(once, objectCount);
+    FUZZ_CHECK(once == result);
+    if (command.size() <= 40 || !fourDigits(command, 23)) {
+        FUZZ_CHECK(result == command);
+        return;
+    }
+    const int objId = command.mid(23, 4).toInt();
+    const int flipped = flipObjectID(objectCount, qint16(objId));
+    // Inside a longer run of digits a number is no token of its own: the
+    // exchange may cut the run elsewhere the second time. A command holds
+    // its numbers as runs of four digits.
+    if (objId < 1000 || flipped < 1000 || flipped > 9999 || !fourDigitRunsOnly(command))
+        return;
+    FUZZ_CHECK(result.size() == command.size());
+    QByteArray twice = result;
+    FUZZ_CHECK(AdjustCommand(twice, objectCount) == command);
+}
+
+void checkNormalize(const QByteArray &text)
+{
+    const QByteArray normal = NormalizeCommand(text);
+    if (normal.isEmpty())
+        return;
+    FUZZ_CHECK(normal.startsWith("<Root><Command "));
+    FUZZ_CHECK(normal.endsWith("/></Root>"));
+    FUZZ_CHECK(!normal.contains('"'));
+    FUZZ_CHECK(normal.size() == 15 + 13 + 1 + 13 + 1 + 16 + 9);
+    FUZZ_CHECK(NormalizeCommand(normal) == normal);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzInput input(data, size);
+    // Object counts of real games lie between 2 and a few hundred; the rest
+    // of the 16-bit range is what a broken save gives.
+    const qint16 objectCount = qint16(input.number16());
+    const QByteArray text = input.rest();
+    checkAdjust(text, objectCount);
+    checkNormalize(text);
+    return 0;
+}

@@ -1,0 +1,131 @@
+// The random army's map reader and placement on any map file bytes.
+//
+// Input: four bytes of seed, then the bytes of the map file.
+// Invariants:
+// - A map is refused with an error text and no "Random.arm", or served with
+//   an army file of the map's base name and 40 rows of 40 cells "000 " to
+//   "012 ".
+// - The army holds one home flag (kind 12), on a placement cell "X" of the
+//   map that is not the first, and of every other kind exactly its allotment
+//   (none for an allotment below one); flags other than the home and its
+//   guards stand in rows 4 to 30 and columns 4 to 38, every flag on a grass
+//   cell.
+// - Equal seeds give equal armies.
+
+#include "fuzzinput.h"
+#include "gamefolder.h"
+#include "randomarmy.h"
+
+#include <QTemporaryDir>
+
+namespace {
+
+std::unique_ptr<QTemporaryDir> folderDir;
+
+QByteArray createdArmy(const GameFolder &folder, quint32 seed, bool *ok)
+{
+    folder.removeFile("Random.arm");
+    QString error;
+    *ok = Module1::CreateRandomArmy(folder, "Fuzz.map", seed, &error);
+    QByteArray army;
+    const bool written = folder.readAll("Random.arm", &army);
+    FUZZ_CHECK(written == *ok);
+    FUZZ_CHECK(*ok || !error.isEmpty());
+    return army;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    folderDir = std::make_unique<QTemporaryDir>();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzInput input(data, size);
+    const quint32 seed = quint32(input.number16()) << 16 | input.number16();
+    const QByteArray map = input.rest();
+    const GameFolder folder(folderDir->path());
+    FUZZ_CHECK(folder.writeBytes("Fuzz.map", map));
+
+    bool ok = false;
+    const QByteArray army = createdArmy(folder, seed, &ok);
+    if (!ok)
+        return 0;
+    bool again = false;
+    FUZZ_CHECK(createdArmy(folder, seed, &again) == army && again);
+
+    const QList<QByteArray> mapLines = GameFolder::splitLines(map);
+    FUZZ_CHECK(mapLines.size() >= 53);
+    const QList<QByteArray> lines = GameFolder::splitLines(army);
+    FUZZ_CHECK(army.endsWith("\r\n"));
+    FUZZ_CHECK(lines.size() == 41 && lines.first() == "Fuzz");
+
+    // The terrain class of every cell as the map gives it: grass (T and X)
+    // takes flags; an unknown letter, or a cell past the end of a short row,
+    // has the class of the cell read before it.
+    int terrain[41][41] = {};
+    int previous = 0;
+    for (int row = 1; row <= 40; ++row) {
+        for (int column = 1; column <= 40; ++column) {
+            const QByteArray &mapRow = mapLines.at(row - 1);
+            const char letter = 4 * (column - 1) < mapRow.size() ? mapRow.at(4 * (column - 1)) : 0;
+            previous = letter == 'T' || letter == 'X' ? 1
+                       : letter == 'M'                ? 2
+                       : letter == 'S'                ? 3
+                       : letter == 'W'                ? 4
+                                                      : previous;
+            terrain[row][column] = previous;
+        }
+    }
+    int kinds[41][41] = {};
+    int counts[13] = {};
+    int homeRow = 0;
+    int homeColumn = 0;
+    for (int row = 1; row <= 40; ++row) {
+        const QByteArray &line = lines.at(row);
+        FUZZ_CHECK(line.size() == 160);
+        for (int column = 1; column <= 40; ++column) {
+            const QByteArray cell = line.mid(4 * (column - 1), 4);
+            FUZZ_CHECK(cell.at(0) == '0' && cell.at(3) == ' ');
+            const int kind = cell.mid(1, 2).toInt();
+            FUZZ_CHECK(kind >= 0 && kind <= 12);
+            kinds[row][column] = kind;
+            ++counts[kind];
+            if (kind != 0)
+                FUZZ_CHECK(terrain[row][column] == 1);
+            if (kind == 12) {
+                FUZZ_CHECK(mapLines.at(row - 1).at(4 * (column - 1)) == 'X');
+                homeRow = row;
+                homeColumn = column;
+            }
+        }
+    }
+    for (int row = 1; row <= 40; ++row) {
+        for (int column = 1; column <= 40; ++column) {
+            const int kind = kinds[row][column];
+            const bool guard = kind == 10 && qAbs(row - homeRow) + qAbs(column - homeColumn) == 1;
+            if (kind != 0 && kind != 12 && !guard)
+                FUZZ_CHECK(row >= 4 && row <= 30 && column >= 4 && column <= 38);
+        }
+    }
+    FUZZ_CHECK(counts[12] == 1);
+    // The first placement cell of the map never holds the home.
+    const qsizetype firstX = [&] {
+        for (int row = 0; row < 40; ++row) {
+            for (int column = 0; column < 40; ++column) {
+                if (4 * column < mapLines.at(row).size() && mapLines.at(row).at(4 * column) == 'X')
+                    return qsizetype(row * 40 + column);
+            }
+        }
+        return qsizetype(-1);
+    }();
+    FUZZ_CHECK(firstX != (homeRow - 1) * 40 + (homeColumn - 1));
+    for (int kind = 1; kind <= 11; ++kind) {
+        const int allotted = mapLines.at(40 + kind).trimmed().toShort();
+        FUZZ_CHECK(counts[kind] == qMax(allotted, 0));
+    }
+    return 0;
+}

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "fuzzinput.h"
+#include "outputbox.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <algorithm>
+
+/// The output box of a session under fuzzing: keeps the text, as a window's
+/// box would, so that its writes are exercised.
+class FuzzOutputBox : public OutputBox
+{
+public:
+    void replace(const QByteArray &text, bool) override { m_text = text; }
+    void append(const QByteArray &text) override { m_text += text + "\r\n"; }
+    QByteArray text() const { return m_text; }
+
+private:
+    QByteArray m_text;
+};
+
+/// Text brought onto the letters of army and save rows: digits, the side
+/// letters, blanks and line ends (CR LF, and now and then a lone CR or LF).
+inline QByteArray rowLetters(const QByteArray &raw)
+{
+    static const char letters[] = "0123456789BR  ";
+    QByteArray rows;
+    for (const char c : raw) {
+        const quint8 code = quint8(c) % 18;
+        if (code < 14)
+            rows += letters[code];
+        else if (code < 16)
+            rows += "\r\n";
+        else
+            rows += code == 16 ? '\r' : '\n';
+    }
+    return rows;
+}
+
+/// The pieces in which a connection delivers a message: cut at up to seven
+/// points that the input picks.
+inline QList<QByteArray> cutPieces(const QByteArray &message, FuzzInput &input)
+{
+    const int cuts = input.byte() % 8;
+    QList<qsizetype> points;
+    for (int i = 0; i < cuts; ++i) {
+        const quint16 at = input.number16();
+        if (message.size() > 1)
+            points << 1 + at % (message.size() - 1);
+    }
+    std::sort(points.begin(), points.end());
+    points.erase(std::unique(points.begin(), points.end()), points.end());
+    QList<QByteArray> pieces;
+    qsizetype from = 0;
+    for (const qsizetype at : points) {
+        pieces << message.mid(from, at - from);
+        from = at;
+    }
+    pieces << message.mid(from);
+    return pieces;
+}
+
+/// True when every file of the folder is one of the names given (folders
+/// end in "/").
+inline bool onlyFiles(const QMap<QString, QByteArray> &files, const QSet<QString> &allowed)
+{
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        if (!allowed.contains(it.key())) {
+            std::fprintf(stderr, "unexpected file %s\n", qPrintable(it.key()));
+            return false;
+        }
+    }
+    return true;
+}
+
+/// True when the two folders hold the same files with the same bytes; says
+/// which file differs otherwise.
+inline bool sameFiles(const QString &one, const QString &other)
+{
+    const auto a = folderFiles(one);
+    const auto b = folderFiles(other);
+    if (a == b)
+        return true;
+    for (auto it = a.begin(); it != a.end(); ++it) {
+        const QByteArray mine = it.value();
+        const QByteArray theirs = b.value(it.key(), "(missing)");
+        if (mine == theirs)
+            continue;
+        qsizetype at = 0;
+        while (at < mine.size() && at < theirs.size() && mine.at(at) == theirs.at(at))
+            ++at;
+        const qsizetype from = qMax<qsizetype>(0, at - 30);
+        std::fprintf(stderr, "%s differs at %lld of %lld/%lld:\n[%s]\n[%s]\n", qPrintable(it.key()),
+                     qlonglong(at), qlonglong(mine.size()), qlonglong(theirs.size()),
+                     mine.mid(from, 60).toPercentEncoding().constData(),
+                     theirs.mid(from, 60).toPercentEncoding().constData());
+    }
+    for (auto it = b.begin(); it != b.end(); ++it) {
+        if (!a.contains(it.key()))
+            std::fprintf(stderr, "%s only in the split run\n", qPrintable(it.key()));
+    }
+    return false;
+}
+
+/// A fresh game folder with Send and Receive, and the sample files named.
+inline std::unique_ptr<QTemporaryDir> gameFolderWith(const QStringList &samples)
+{
+    auto dir = std::make_unique<QTemporaryDir>();
+    QDir(dir->path()).mkpath(QStringLiteral("Send"));
+    QDir(dir->path()).mkpath(QStringLiteral("Receive"));
+    for (const QString &name : samples)
+        QFile::copy(QStringLiteral(HVD_DATA_DIR "/") + name, dir->path() + QLatin1Char('/') + name);
+    return dir;
+}
