@@ -197,6 +197,30 @@ private slots:
         }
     }
 
+    void damagedDatabaseStopsTheStart()
+    {
+        QVERIFY(
+            m_server->start({QStringLiteral("--max-sessions-per-address"), QStringLiteral("100")}));
+        for (int i = 0; i < 60; ++i)
+            QVERIFY(!newSession("Game " + QByteArray::number(i)).isEmpty());
+        QVERIFY(m_server->stop());
+        QFile file(m_server->databasePath());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.size() > 3 * 4096);
+        // Overwrite every page after the first.
+        file.seek(4096);
+        file.write(QByteArray(int(file.size()) - 4096, '\x55'));
+        file.close();
+        QProcess damaged;
+        damaged.start(QStringLiteral(HVD_BRIDGE_SERVER_PATH),
+                      {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
+                       m_server->databasePath()});
+        QVERIFY(damaged.waitForFinished(10000));
+        QCOMPARE(damaged.exitCode(), 1);
+        const QByteArray error = damaged.readAllStandardError();
+        QVERIFY2(error.contains("damaged"), error.constData());
+    }
+
     void idleSessionsExpire()
     {
         QVERIFY(m_server->start({QStringLiteral("--idle-seconds"), QStringLiteral("2"),
