@@ -274,6 +274,35 @@ private slots:
         QCOMPARE(poll(key, "Client"), QByteArray("Wait"));
     }
 
+    void sessionTableAndPageAreBoundedPerAddress()
+    {
+        QVERIFY(
+            m_server->start({QStringLiteral("--max-sessions-per-address"), QStringLiteral("300")}));
+        // Names of quotes escape to six bytes each: the largest rows there are.
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(!newSession(QByteArray(200, '"')).isEmpty());
+        const Answer full = exchange(post("Connect.asp", "SessionName=One+more"));
+        QCOMPARE(full.status, 429);
+        QVERIFY(full.head.contains("X-Content-Type-Options: nosniff"));
+        // Another address still registers.
+        QCOMPARE(
+            exchange(post("Connect.asp", "SessionName=Other"), QStringLiteral("127.0.0.9")).status,
+            200);
+        const Answer list = exchange("GET /Bridge/Sessions.asp HTTP/1.1\r\nHost: x\r\n\r\n");
+        QCOMPARE(list.status, 200);
+        QVERIFY2(list.body.size() < 16 * 1024, QByteArray::number(list.body.size()).constData());
+        QVERIFY(list.body.contains("Other") && list.body.contains("not listed"));
+        // Names are cut to 64 characters.
+        QVERIFY(list.body.contains(QByteArray("&quot;").repeated(64) + "</td>"));
+        QVERIFY(!list.body.contains(QByteArray("&quot;").repeated(65)));
+        // An error answer repeats only a short, escaped excerpt.
+        const Answer unknown = exchange(
+            post("GetData.asp", "SessionKey=<script>" + QByteArray(5000, 'k') + "&DataOwner=Host"));
+        QCOMPARE(unknown.status, 404);
+        QVERIFY(!unknown.body.contains("<script>") && unknown.body.size() < 300);
+        QCOMPARE(exchange("GET /Bridge/GetData.asp HTTP/1.1\r\nHost: x\r\n\r\n").status, 405);
+    }
+
     void writeAheadLogStaysBoundedUnderSteadyWrites()
     {
         QVERIFY(m_server->start({QStringLiteral("--wal-limit-kib"), QStringLiteral("1024")}));
