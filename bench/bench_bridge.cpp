@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -314,8 +315,12 @@ int main(int argc, char **argv)
 
     QTemporaryDir dir;
     QProcess server;
-    server.start(serverPath, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
-                              dir.filePath(QStringLiteral("bench.db"))});
+    server.start(serverPath,
+                 {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
+                  dir.filePath(QStringLiteral("bench.db")),
+                  // Every game comes from 127.0.0.1 here.
+                  QStringLiteral("--max-sessions-per-address"), QString::number(games + 10),
+                  QStringLiteral("--max-connections-per-address"), QStringLiteral("100000")});
     quint16 port = 0;
     static const QRegularExpression listening(QStringLiteral("Listening on [^:]+:(\\d+)"));
     while (port == 0 && server.waitForReadyRead(5000)) {
@@ -359,6 +364,14 @@ int main(int argc, char **argv)
         QTimer::singleShot(1000 + seconds * 1000, &app, &QCoreApplication::quit);
     });
     watch.start();
+    // The write-ahead log's largest size during the run, sampled.
+    qint64 largestWal = 0;
+    const QString walPath = dir.filePath(QStringLiteral("bench.db-wal"));
+    QTimer walWatch;
+    walWatch.setInterval(5);
+    QObject::connect(&walWatch, &QTimer::timeout,
+                     [&] { largestWal = std::max(largestWal, QFileInfo(walPath).size()); });
+    walWatch.start();
     app.exec();
     const double serverCpu = cpuSeconds(server.processId()) - serverCpuAtStart;
     for (auto &client : clients)
@@ -391,6 +404,7 @@ int main(int argc, char **argv)
     if (serverCpuAtStart >= 0 && !lat.empty())
         std::printf("server CPU: %.0f%% of a core, %.0f us per request\n",
                     100.0 * serverCpu / seconds, 1e6 * serverCpu / double(lat.size()));
+    std::printf("largest write-ahead log: %.1f MiB\n", double(largestWal) / (1024.0 * 1024.0));
     std::printf("median latency: %.2f ms\n", percentile(lat, 0.5));
     std::printf("p90 latency: %.2f ms\n", percentile(lat, 0.90));
     std::printf("p95 latency: %.2f ms\n", percentile(lat, 0.95));

@@ -1,22 +1,14 @@
 // HvdBridge: the bridge server that passes session messages between a host's
 // and a client's connector when they have no direct TCP/IP connection.
-//
-//   HvdBridge [--port N] [--host ADDRESS] [--db FILE] [--idle-minutes N]
-//             [--idle-seconds N] [--threads N] [--max-waiting N]
-//             [--max-sessions N]
-//
-// Defaults: port 8080, address 127.0.0.1 (give --host 0.0.0.0 to serve other
-// computers), database "HvdBridge.db" in the current folder, sessions expire
-// after 120 minutes without requests, 32 worker threads, 500 messages waiting
-// per role at most, 1000 open sessions at most. --idle-seconds sets the expiry more finely (for
-// tests). With --port 0 a free port is chosen; the first line on standard output always says
+// Options and their defaults: see usage() and the README. With --port 0 a
+// free port is chosen; the first line on standard output always says
 // "Listening on ADDRESS:PORT".
 
+#include "httpserver.h"
 #include "pages.h"
 #include "store.h"
 
-#include <httplib.h>
-
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -30,7 +22,7 @@
 #include <thread>
 
 #include <pthread.h>
-#include <sys/socket.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -39,16 +31,18 @@ struct Options
     std::string host = "127.0.0.1";
     int port = 8080;
     std::string db = "HvdBridge.db";
-    int64_t idleSeconds = 120 * 60;
-    int threads = 32;
-    int maxWaiting = 500;
-    int maxSessions = 1000;
+    Store::Limits store;
+    HttpServer::Limits http;
 };
 
 void usage()
 {
-    std::cerr << "usage: HvdBridge [--port N] [--host ADDRESS] [--db FILE] [--idle-minutes N]"
-                 " [--threads N] [--max-waiting N] [--max-sessions N]\n";
+    std::cerr << "usage: HvdBridge [--port N] [--host ADDRESS] [--db FILE] [--idle-minutes N]\n"
+                 "                 [--unjoined-idle-minutes N] [--max-sessions N]\n"
+                 "                 [--max-sessions-per-address N] [--max-waiting N] [--threads N]\n"
+                 "                 [--request-seconds N] [--max-connections N]\n"
+                 "                 [--max-connections-per-address N] [--trusted-proxy ADDRESS]\n"
+                 "                 [--wal-limit-kib N]\n";
 }
 
 bool number(const char *text, int min, int *out)
@@ -72,6 +66,7 @@ bool parse(int argc, char **argv, Options *options)
             return false;
         }
         const char *value = argv[++i];
+        int amount = 0;
         bool ok = true;
         if (name == "--port")
             ok = number(value, 0, &options->port) && options->port <= 65535;
@@ -79,16 +74,31 @@ bool parse(int argc, char **argv, Options *options)
             options->host = value;
         else if (name == "--db")
             options->db = value;
-        else if (name == "--idle-minutes" || name == "--idle-seconds") {
-            int amount = 0;
-            ok = number(value, 1, &amount);
-            options->idleSeconds = name == "--idle-minutes" ? int64_t(amount) * 60 : amount;
-        } else if (name == "--threads")
-            ok = number(value, 1, &options->threads);
+        else if (name == "--trusted-proxy")
+            options->http.trustedProxy = value;
+        else if (!number(value, 1, &amount))
+            ok = false;
+        else if (name == "--idle-minutes" || name == "--idle-seconds")
+            options->store.idleSeconds = name == "--idle-minutes" ? int64_t(amount) * 60 : amount;
+        else if (name == "--unjoined-idle-minutes" || name == "--unjoined-idle-seconds")
+            options->store.unjoinedIdleSeconds =
+                name == "--unjoined-idle-minutes" ? int64_t(amount) * 60 : amount;
+        else if (name == "--threads")
+            options->http.threads = amount;
         else if (name == "--max-waiting")
-            ok = number(value, 1, &options->maxWaiting);
+            options->store.maxWaiting = amount;
         else if (name == "--max-sessions")
-            ok = number(value, 1, &options->maxSessions);
+            options->store.maxSessions = amount;
+        else if (name == "--max-sessions-per-address")
+            options->store.maxSessionsPerAddress = amount;
+        else if (name == "--request-seconds")
+            options->http.requestSeconds = amount;
+        else if (name == "--max-connections")
+            options->http.maxConnections = amount;
+        else if (name == "--max-connections-per-address")
+            options->http.maxConnectionsPerAddress = amount;
+        else if (name == "--wal-limit-kib")
+            options->store.walLimitBytes = int64_t(amount) * 1024;
         else {
             std::cerr << "HvdBridge: unknown option " << name << "\n";
             return false;
@@ -101,6 +111,23 @@ bool parse(int argc, char **argv, Options *options)
     return true;
 }
 
+// Room for every connection allowed: the soft limit of open files goes up to
+// the hard one, and the connections stay below what that allows.
+void fitConnectionsToFileLimit(HttpServer::Limits *limits)
+{
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0)
+        return;
+    if (files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+        getrlimit(RLIMIT_NOFILE, &files);
+    }
+    const auto room = int64_t(files.rlim_cur) - 64;
+    if (files.rlim_cur != RLIM_INFINITY && room < limits->maxConnections)
+        limits->maxConnections = int(std::max<int64_t>(16, room));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -110,6 +137,8 @@ int main(int argc, char **argv)
         usage();
         return 2;
     }
+    options.http.maxBodyBytes = Pages::MaxBodyBytes;
+    fitConnectionsToFileLimit(&options.http);
 
     // SIGINT and SIGTERM are taken by one thread that stops the server, so
     // the store writes its last state on the way out.
@@ -120,7 +149,7 @@ int main(int argc, char **argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    Store store(options.idleSeconds, options.maxWaiting, options.maxSessions);
+    Store store(options.store);
     std::string error;
     if (!store.open(options.db, &error)) {
         std::cerr << "HvdBridge: " << error << "\n";
@@ -128,46 +157,16 @@ int main(int argc, char **argv)
     }
     store.sweep();
 
-    httplib::Server server;
-    const int threads = options.threads;
-    server.new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
-    // One request per connection: a connector polls every few seconds, and a
-    // connection kept open between polls would hold a worker thread idle.
-    server.set_keep_alive_max_count(1);
-    // Headers and body go out in two writes; without this the body could
-    // wait for the acknowledgement of the headers.
-    server.set_tcp_nodelay(true);
-    server.set_read_timeout(5, 0);
-    server.set_write_timeout(5, 0);
-    server.set_payload_max_length(Pages::MaxBodyBytes);
     Pages pages(store);
-    pages.install(server);
-    // SO_REUSEADDR only: the library's default also sets SO_REUSEPORT, which
-    // would let a second server take the same port silently and split the
-    // sessions between the two. The socket is kept to widen its backlog.
-    int listenSocket = -1;
-    server.set_socket_options([&listenSocket](socket_t socket) {
-        int yes = 1;
-        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        listenSocket = socket;
-    });
-
-    int port = options.port;
-    if (port == 0) {
-        port = server.bind_to_any_port(options.host);
-        if (port < 0) {
-            std::cerr << "HvdBridge: cannot listen on " << options.host << "\n";
-            return 1;
-        }
-    } else if (!server.bind_to_port(options.host, port)) {
-        std::cerr << "HvdBridge: cannot listen on " << options.host << ":" << port
-                  << " (is the port in use?)\n";
+    HttpServer server(options.http,
+                      [&pages](const HttpServer::Request &request, HttpServer::Response &response) {
+                          pages.handle(request, response);
+                      });
+    int port = 0;
+    if (!server.listen(options.host, options.port, &port, &error)) {
+        std::cerr << "HvdBridge: " << error << "\n";
         return 1;
     }
-    // The library listens with a backlog of 5, which drops connections under
-    // a burst of polls (the client then retries only after a second or more).
-    if (listenSocket >= 0)
-        ::listen(listenSocket, SOMAXCONN);
     std::cout << "Listening on " << options.host << ":" << port << std::endl;
 
     std::mutex mutex;
@@ -175,31 +174,25 @@ int main(int argc, char **argv)
     bool stopping = false;
     std::thread sweeper([&] {
         std::unique_lock<std::mutex> lock(mutex);
-        // Checkpoint every second, expire and save request times every 30.
+        // Checkpoint every second, expire and save request times every 10.
         for (int round = 1; !wake.wait_for(lock, std::chrono::seconds(1), [&] { return stopping; });
              ++round) {
             lock.unlock();
             store.checkpoint();
-            if (round % 30 == 0)
+            if (round % 10 == 0)
                 store.sweep();
             lock.lock();
         }
     });
-    std::atomic<bool> finished{false};
     std::thread signalWaiter([&] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
-        // A signal that comes before the accept loop has started would be
-        // lost by stop() (the loop would start afterwards and never end), so
-        // wait until the loop runs.
-        while (!server.is_running() && !finished)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        // stop() before run() is kept: run() then returns at once.
         server.stop();
     });
 
-    server.listen_after_bind();
+    server.run();
 
-    finished = true;
     {
         std::lock_guard<std::mutex> lock(mutex);
         stopping = true;

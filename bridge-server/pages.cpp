@@ -3,24 +3,30 @@
 #include "formbody.h"
 #include "store.h"
 
-#include <httplib.h>
-
+#include <algorithm>
 #include <ctime>
-#include <functional>
+#include <memory>
 
 namespace {
 
 const char *const HtmlType = "text/html; charset=windows-1252";
-const char *const TextType = "text/plain; charset=windows-1252";
 
-void refuse(httplib::Response &res, int status, const std::string &why)
+void refuse(HttpServer::Response &res, int status, const std::string &why)
 {
     res.status = status;
-    res.set_content(why + "\r\n", TextType);
+    res.contentType = "text/plain; charset=windows-1252";
+    res.body = why + "\r\n";
+}
+
+void answer(HttpServer::Response &res, const std::string &body)
+{
+    res.status = 200;
+    res.contentType = HtmlType;
+    res.body = Pages::page(body);
 }
 
 // The field or an answer naming the missing one.
-bool require(const FormBody &form, const char *name, httplib::Response &res)
+bool require(const FormBody &form, const char *name, HttpServer::Response &res)
 {
     if (form.has(name))
         return true;
@@ -28,7 +34,7 @@ bool require(const FormBody &form, const char *name, httplib::Response &res)
     return false;
 }
 
-bool roleOf(const std::string &owner, Store::Role *role, httplib::Response &res)
+bool roleOf(const std::string &owner, Store::Role *role, HttpServer::Response &res)
 {
     if (owner == "Host") {
         *role = Store::Role::Host;
@@ -38,38 +44,15 @@ bool roleOf(const std::string &owner, Store::Role *role, httplib::Response &res)
         *role = Store::Role::Client;
         return true;
     }
-    refuse(res, 400, "DataOwner must be Host or Client, not \"" + owner + "\".");
+    refuse(res, 400, "DataOwner must be Host or Client, not \"" + Pages::excerpt(owner) + "\".");
     return false;
 }
 
-void unknownSession(httplib::Response &res, const std::string &key)
+void unknownSession(HttpServer::Response &res, const std::string &key)
 {
     refuse(res, 404,
-           "No open session has the Session ID \"" + key +
+           "No open session has the Session ID \"" + Pages::excerpt(key) +
                "\"; it may have expired. Find the open sessions on /Bridge/Sessions.asp.");
-}
-
-/// Registers a page whose handler reads the form body itself. The library
-/// refuses a form-encoded body of more than 8 KiB before an ordinary handler
-/// sees it, and a start data message is about 13 KiB; the server's own
-/// payload limit still holds.
-void postForm(httplib::Server &server, const char *path,
-              std::function<void(const std::string &body, httplib::Response &res)> handler)
-{
-    server.Post(path, [handler](const httplib::Request &, httplib::Response &res,
-                                const httplib::ContentReader &reader) {
-        std::string body;
-        const bool read = reader([&body](const char *data, size_t length) {
-            body.append(data, length);
-            return true;
-        });
-        if (!read) {
-            if (res.status < 400)
-                res.status = 400;
-            return;
-        }
-        handler(body, res);
-    });
 }
 
 std::string utcTime(int64_t seconds)
@@ -80,6 +63,18 @@ std::string utcTime(int64_t seconds)
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &parts);
     return text;
+}
+
+std::string trimmedName(const std::string &name)
+{
+    const auto first = name.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return std::string();
+    const std::string trimmed = name.substr(first, name.find_last_not_of(" \t\r\n") - first + 1);
+    if (trimmed.size() <= Pages::MaxNameChars)
+        return trimmed;
+    const std::string cut = trimmed.substr(0, Pages::MaxNameChars);
+    return cut.substr(0, cut.find_last_not_of(" \t\r\n") + 1);
 }
 
 } // namespace
@@ -118,112 +113,161 @@ std::string Pages::escaped(const std::string &text)
     return out;
 }
 
-void Pages::install(httplib::Server &server)
+std::string Pages::excerpt(const std::string &text)
 {
-    postForm(server, "/Bridge/Connect.asp",
-             [this](const std::string &body, httplib::Response &res) {
-                 const FormBody form = FormBody::parse(body);
-                 if (!require(form, "SessionName", res))
-                     return;
-                 const std::string name = form.value("SessionName");
-                 if (name.size() > MaxNameBytes)
-                     return refuse(res, 400,
-                                   "The session name is longer than " +
-                                       std::to_string(MaxNameBytes) + " characters.");
-                 std::string id;
-                 std::string error;
-                 switch (m_store.createSession(name, &id, &error)) {
-                 case Store::Result::Ok:
-                     return res.set_content(page(id), HtmlType);
-                 case Store::Result::TooManySessions:
-                     return refuse(res, 503,
-                                   "The bridge holds as many open sessions as it takes; try "
-                                   "again later.");
-                 default:
-                     return refuse(res, 500, "The session could not be stored: " + error);
-                 }
-             });
-
-    postForm(
-        server, "/Bridge/SendData.asp", [this](const std::string &body, httplib::Response &res) {
-            const FormBody form = FormBody::parse(body);
-            Store::Role role;
-            if (!require(form, "SessionKey", res) || !require(form, "DataOwner", res) ||
-                !require(form, "SessionData", res) || !roleOf(form.value("DataOwner"), &role, res))
-                return;
-            const std::string key = form.value("SessionKey");
-            switch (m_store.post(key, role, form.value("SessionData"))) {
-            case Store::Result::Ok:
-            case Store::Result::Empty:
-                return res.set_content(page("OK"), HtmlType);
-            case Store::Result::UnknownSession:
-                return unknownSession(res, key);
-            case Store::Result::TooManySessions:
-            case Store::Result::QueueFull:
-                return refuse(res, 409,
-                              "Too many messages are waiting for the " + form.value("DataOwner") +
-                                  " of this session; it must fetch them first.");
-            case Store::Result::Failed:
-                return refuse(res, 500, "The message could not be stored.");
-            }
-        });
-
-    postForm(server, "/Bridge/GetData.asp",
-             [this](const std::string &body, httplib::Response &res) {
-                 const FormBody form = FormBody::parse(body);
-                 Store::Role role;
-                 if (!require(form, "SessionKey", res) || !require(form, "DataOwner", res) ||
-                     !roleOf(form.value("DataOwner"), &role, res))
-                     return;
-                 const std::string key = form.value("SessionKey");
-                 std::string data;
-                 switch (m_store.take(key, role, &data)) {
-                 case Store::Result::Ok:
-                     // The text goes in as HTML: its "<br>" marks become line breaks.
-                     return res.set_content(page(data), HtmlType);
-                 case Store::Result::Empty:
-                     return res.set_content(page("Wait"), HtmlType);
-                 case Store::Result::UnknownSession:
-                     return unknownSession(res, key);
-                 case Store::Result::QueueFull:
-                 case Store::Result::TooManySessions:
-                 case Store::Result::Failed:
-                     return refuse(res, 500, "The waiting message could not be read.");
-                 }
-             });
-
-    const auto sessions = [this](const httplib::Request &, httplib::Response &res) {
-        std::string rows;
-        for (const Store::SessionInfo &info : m_store.sessions()) {
-            rows += "<tr><td>" + escaped(info.name) + "</td><td>" + escaped(info.id) + "</td><td>" +
-                    utcTime(info.created) + "</td></tr>";
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    const std::size_t shown = std::min<std::size_t>(text.size(), 32);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c > 0x7E || c == '<' || c == '>' || c == '&' || c == '"' || c == '\'' ||
+            c == '\\') {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += char(c);
         }
-        std::string body = "<h3>Open sessions</h3>";
-        if (rows.empty())
-            body += "<p>No open sessions.</p>";
-        else
-            body += "<table border=\"1\" cellpadding=\"4\"><tr><th>Game Name</th>"
-                    "<th>Session ID</th><th>Opened</th></tr>" +
-                    rows + "</table>";
-        res.set_content(page(body), HtmlType);
-    };
-    server.Post("/Bridge/Sessions.asp", sessions);
-    server.Get("/Bridge/Sessions.asp", sessions);
+    }
+    if (text.size() > shown)
+        out += "...";
+    return out;
+}
 
-    server.set_error_handler([](const httplib::Request &req, httplib::Response &res) {
-        if (!res.body.empty())
+void Pages::handle(const HttpServer::Request &request, HttpServer::Response &response)
+{
+    const std::string &path = request.path;
+    const bool isData = path == "/Bridge/Connect.asp" || path == "/Bridge/SendData.asp" ||
+                        path == "/Bridge/GetData.asp";
+    if (path == "/Bridge/Sessions.asp") {
+        if (request.method != "GET" && request.method != "POST") {
+            refuse(response, 405, "Sessions.asp is read with GET or POST.");
+            response.headers.emplace_back("Allow", "GET, POST");
             return;
-        switch (res.status) {
-        case 413:
-            refuse(res, 413,
-                   "The form body is larger than " + std::to_string(MaxBodyBytes / 1024) + " KiB.");
-            break;
-        case 404:
-        case 405:
-            refuse(res, res.status, "There is no page " + req.path + " for " + req.method + ".");
-            break;
-        default:
-            refuse(res, res.status, "The request could not be served.");
         }
-    });
+        return sessions(response);
+    }
+    if (!isData)
+        return refuse(response, 404, "There is no page \"" + excerpt(path) + "\".");
+    if (request.method != "POST") {
+        refuse(response, 405, "The bridge's data pages take only POST.");
+        response.headers.emplace_back("Allow", "POST");
+        return;
+    }
+    if (path == "/Bridge/Connect.asp")
+        return connect(request.body, request.clientAddress, response);
+    if (path == "/Bridge/SendData.asp")
+        return sendData(request.body, response);
+    return getData(request.body, response);
+}
+
+void Pages::connect(const std::string &body, const std::string &address, HttpServer::Response &res)
+{
+    const FormBody form = FormBody::parse(body);
+    if (!require(form, "SessionName", res))
+        return;
+    // The name only labels the game on the sessions page: a longer one is cut.
+    const std::string name = trimmedName(form.value("SessionName"));
+    if (name.empty())
+        return refuse(res, 400, "The session has no name; give the game a name.");
+    std::string id;
+    std::string error;
+    switch (m_store.createSession(name, address, &id, &error)) {
+    case Store::Result::Ok:
+        return answer(res, id);
+    case Store::Result::TooManySessions:
+        return refuse(res, 503,
+                      "The bridge holds as many open sessions as it takes; try again later.");
+    case Store::Result::TooManyFromAddress:
+        return refuse(res, 429,
+                      "Your address holds as many open sessions as one address may; finish "
+                      "one or wait until an unused one expires.");
+    default:
+        return refuse(res, 500, "The session could not be stored.");
+    }
+}
+
+void Pages::sendData(const std::string &body, HttpServer::Response &res)
+{
+    const FormBody form = FormBody::parse(body);
+    Store::Role role;
+    if (!require(form, "SessionKey", res) || !require(form, "DataOwner", res) ||
+        !require(form, "SessionData", res) || !roleOf(form.value("DataOwner"), &role, res))
+        return;
+    const std::string key = form.value("SessionKey");
+    Store::Ticket ticket;
+    switch (m_store.post(key, role, form.value("SessionData"), &ticket)) {
+    case Store::Result::Ok: {
+        answer(res, "OK");
+        // The message becomes visible only once the poster has its answer:
+        // a post whose client gave up is removed again, so the client's
+        // retry cannot store it twice.
+        Store &store = m_store;
+        res.done = [&store, ticket](bool delivered) { store.settle(ticket, delivered); };
+        return;
+    }
+    case Store::Result::UnknownSession:
+        return unknownSession(res, key);
+    case Store::Result::QueueFull:
+        return refuse(res, 409,
+                      "Too many messages are waiting for the " + form.value("DataOwner") +
+                          " of this session; it must fetch them first.");
+    default:
+        return refuse(res, 500, "The message could not be stored.");
+    }
+}
+
+void Pages::getData(const std::string &body, HttpServer::Response &res)
+{
+    const FormBody form = FormBody::parse(body);
+    Store::Role role;
+    if (!require(form, "SessionKey", res) || !require(form, "DataOwner", res) ||
+        !roleOf(form.value("DataOwner"), &role, res))
+        return;
+    const std::string key = form.value("SessionKey");
+    std::string data;
+    Store::Ticket ticket;
+    switch (m_store.take(key, role, &data, &ticket)) {
+    case Store::Result::Ok: {
+        // The text goes in as HTML: its "<br>" marks become line breaks.
+        answer(res, data);
+        // Removed only once the answer has arrived; else it waits on.
+        Store &store = m_store;
+        res.done = [&store, ticket](bool delivered) { store.settle(ticket, delivered); };
+        return;
+    }
+    case Store::Result::Empty:
+        return answer(res, "Wait");
+    case Store::Result::UnknownSession:
+        return unknownSession(res, key);
+    default:
+        return refuse(res, 500, "The waiting message could not be read.");
+    }
+}
+
+void Pages::sessions(HttpServer::Response &res)
+{
+    // Only sessions that wait for their client are listed: once the client
+    // has polled, the Session ID is no longer shown to anyone. The page is
+    // bounded: the newest sessions that fit, newest first.
+    const std::vector<Store::SessionInfo> open = m_store.openToJoin();
+    static const std::string head = "<h3>Open sessions</h3><table border=\"1\" cellpadding=\"4\">"
+                                    "<tr><th>Game Name</th><th>Session ID</th><th>Opened</th></tr>";
+    std::string rows;
+    std::size_t listed = 0;
+    for (auto it = open.rbegin(); it != open.rend(); ++it) {
+        const std::string row = "<tr><td>" + escaped(it->name) + "</td><td>" + escaped(it->id) +
+                                "</td><td>" + utcTime(it->created) + "</td></tr>";
+        if (head.size() + rows.size() + row.size() + 200 > MaxSessionsPageBytes)
+            break;
+        rows += row;
+        ++listed;
+    }
+    if (open.empty())
+        return answer(res, "<h3>Open sessions</h3><p>No open sessions.</p>");
+    std::string body = head + rows + "</table>";
+    if (listed < open.size())
+        body += "<p>" + std::to_string(open.size() - listed) +
+                " older open sessions are not listed.</p>";
+    answer(res, body);
 }

@@ -1,34 +1,47 @@
 #pragma once
 
+#include "httpserver.h"
+
 #include <cstddef>
 #include <string>
 
-namespace httplib {
-class Server;
-}
 class Store;
 
 /// The four pages under "/Bridge/": Connect.asp, SendData.asp, GetData.asp
-/// and Sessions.asp. Answers are pages whose body holds exactly the answer
-/// text; bad requests get a 4xx answer with a plain text saying what is wrong.
+/// (POST only) and Sessions.asp (GET or POST). Answers are pages whose body
+/// holds exactly the answer text; bad requests get a 4xx answer with a short
+/// plain text saying what is wrong, which repeats at most a short, escaped
+/// excerpt of what was sent.
 class Pages
 {
 public:
     /// The largest form body taken; larger ones get 413.
     static constexpr std::size_t MaxBodyBytes = 64 * 1024;
-    /// The longest session name taken; it stands in every list of sessions.
-    static constexpr std::size_t MaxNameBytes = 1024;
+    /// Session names are cut to this many characters (after trimming).
+    static constexpr std::size_t MaxNameChars = 64;
+    /// The sessions page never grows past this; the newest sessions that fit
+    /// are listed.
+    static constexpr std::size_t MaxSessionsPageBytes = 12 * 1024;
 
     explicit Pages(Store &store) : m_store(store) {}
 
-    /// Registers the pages (and the answers for errors) on `server`.
-    void install(httplib::Server &server);
+    /// Answers one request (called on the server's worker threads).
+    void handle(const HttpServer::Request &request, HttpServer::Response &response);
 
     /// A page whose body holds exactly `body`, nothing around it.
     static std::string page(const std::string &body);
     /// Text made safe for an HTML page.
     static std::string escaped(const std::string &text);
+    /// At most 32 bytes of `text` for an error answer, every byte outside
+    /// plain printable ASCII (and < > & " ' \) written as \xNN.
+    static std::string excerpt(const std::string &text);
 
 private:
+    void connect(const std::string &body, const std::string &address,
+                 HttpServer::Response &response);
+    void sendData(const std::string &body, HttpServer::Response &response);
+    void getData(const std::string &body, HttpServer::Response &response);
+    void sessions(HttpServer::Response &response);
+
     Store &m_store;
 };

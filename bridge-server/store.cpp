@@ -43,10 +43,7 @@ std::string columnBytes(sqlite3_stmt *statement, int column)
 
 } // namespace
 
-Store::Store(int64_t idleSeconds, int maxWaiting, int maxSessions)
-    : m_idleSeconds(idleSeconds), m_maxWaiting(maxWaiting), m_maxSessions(std::size_t(maxSessions))
-{
-}
+Store::Store(const Limits &limits) : m_limits(limits) {}
 
 Store::~Store()
 {
@@ -57,9 +54,11 @@ Store::~Store()
 void Store::close()
 {
     for (sqlite3_stmt *statement :
-         {m_insertSession, m_insertMessage, m_oldestMessage, m_deleteMessage, m_updateSeen,
-          m_deleteSession, m_deleteSessionMessages})
+         {m_insertSession, m_insertMessage, m_messageData, m_deleteMessage, m_updateSeen,
+          m_updateJoined, m_deleteSession, m_deleteSessionMessages})
         sqlite3_finalize(statement);
+    m_insertSession = m_insertMessage = m_messageData = m_deleteMessage = m_updateSeen =
+        m_updateJoined = m_deleteSession = m_deleteSessionMessages = nullptr;
     if (m_checkpointDb)
         sqlite3_close(m_checkpointDb);
     m_checkpointDb = nullptr;
@@ -96,75 +95,130 @@ sqlite3_stmt *Store::prepare(const char *sql)
 bool Store::open(const std::string &path, std::string *error)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (sqlite3_open(path.c_str(), &m_db) != SQLITE_OK) {
-        *error = "cannot open the database " + path + ": " + sqlite3_errmsg(m_db);
+    const auto fail = [&](const std::string &why) {
+        *error = "the database " + path + " " + why;
         close();
         return false;
-    }
+    };
+    if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK)
+        return fail(std::string("cannot be opened: ") + sqlite3_errmsg(m_db));
     sqlite3_busy_timeout(m_db, 5000);
     m_path = path;
+    if (sqlite3_db_readonly(m_db, "main") == 1)
+        return fail("is read-only; the server must be able to write it and its folder");
+
+    // A damaged file must not start as an empty bridge: check every page.
+    std::string problem;
+    sqlite3_stmt *check = prepare("PRAGMA integrity_check");
+    if (!check)
+        return fail(std::string("is damaged or no database: ") + sqlite3_errmsg(m_db) +
+                    "; restore it from a backup or move it away to start empty");
+    if (sqlite3_step(check) == SQLITE_ROW) {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(check, 0));
+        problem = text ? text : "";
+    } else {
+        problem = sqlite3_errmsg(m_db);
+    }
+    sqlite3_finalize(check);
+    if (problem != "ok")
+        return fail("is damaged (" + problem.substr(0, 200) +
+                    "); restore it from a backup or move it away to start empty");
+
     // WAL with NORMAL sync: a committed message survives a crash of the
     // server process; only a power loss may cost the last moments.
-    // The log is copied into the database by checkpoint(), not by the
-    // request that happens to fill it.
-    if (!exec("PRAGMA journal_mode=WAL", error) || !exec("PRAGMA synchronous=NORMAL", error) ||
-        !exec("PRAGMA wal_autocheckpoint=0", error) ||
-        !exec("PRAGMA journal_size_limit=33554432", error) ||
+    // The log is copied into the database by checkpoint() and, whenever it
+    // passes the limit, by the commit that found it so (onWal).
+    std::string why;
+    if (!exec("BEGIN IMMEDIATE; COMMIT", &why))
+        return fail("cannot be written: " + why);
+    if (!exec("PRAGMA journal_mode=WAL", &why) || !exec("PRAGMA synchronous=NORMAL", &why) ||
+        !exec("PRAGMA wal_autocheckpoint=0", &why) ||
         !exec("CREATE TABLE IF NOT EXISTS sessions ("
               " id TEXT PRIMARY KEY, name BLOB NOT NULL,"
-              " created INTEGER NOT NULL, last_seen INTEGER NOT NULL)",
-              error) ||
+              " created INTEGER NOT NULL, last_seen INTEGER NOT NULL,"
+              " joined INTEGER NOT NULL DEFAULT 0, address TEXT NOT NULL DEFAULT '')",
+              &why) ||
         !exec("CREATE TABLE IF NOT EXISTS messages ("
-              " seq INTEGER PRIMARY KEY AUTOINCREMENT, session TEXT NOT NULL,"
+              " seq INTEGER PRIMARY KEY, session TEXT NOT NULL,"
               " role INTEGER NOT NULL, data BLOB NOT NULL)",
-              error) ||
-        !exec("CREATE INDEX IF NOT EXISTS messages_queue ON messages(session, role, seq)", error)) {
-        *error = "cannot prepare the database " + path + ": " + *error;
-        close();
-        return false;
+              &why) ||
+        !exec("CREATE INDEX IF NOT EXISTS messages_queue ON messages(session, role, seq)", &why))
+        return fail("cannot be prepared: " + why);
+    // Files of earlier versions lack the columns for joining and addresses.
+    bool hasJoined = false;
+    sqlite3_stmt *columns = prepare("PRAGMA table_info(sessions)");
+    while (columns && sqlite3_step(columns) == SQLITE_ROW) {
+        const auto *name = reinterpret_cast<const char *>(sqlite3_column_text(columns, 1));
+        hasJoined = hasJoined || (name && std::string(name) == "joined");
     }
-    m_insertSession =
-        prepare("INSERT INTO sessions(id, name, created, last_seen) VALUES(?, ?, ?, ?)");
+    sqlite3_finalize(columns);
+    if (!hasJoined &&
+        (!exec("ALTER TABLE sessions ADD COLUMN joined INTEGER NOT NULL DEFAULT 0", &why) ||
+         !exec("ALTER TABLE sessions ADD COLUMN address TEXT NOT NULL DEFAULT ''", &why)))
+        return fail("cannot be brought up to date: " + why);
+
+    sqlite3_stmt *pageSize = prepare("PRAGMA page_size");
+    if (pageSize && sqlite3_step(pageSize) == SQLITE_ROW)
+        m_pageSize = sqlite3_column_int(pageSize, 0);
+    sqlite3_finalize(pageSize);
+    sqlite3_wal_hook(m_db, &Store::onWal, this);
+
+    m_insertSession = prepare(
+        "INSERT INTO sessions(id, name, created, last_seen, address) VALUES(?, ?, ?, ?, ?)");
     m_insertMessage = prepare("INSERT INTO messages(session, role, data) VALUES(?, ?, ?)");
-    m_oldestMessage = prepare(
-        "SELECT seq, data FROM messages WHERE session = ? AND role = ? ORDER BY seq LIMIT 1");
+    m_messageData = prepare("SELECT data FROM messages WHERE seq = ?");
     m_deleteMessage = prepare("DELETE FROM messages WHERE seq = ?");
     m_updateSeen = prepare("UPDATE sessions SET last_seen = ? WHERE id = ?");
+    m_updateJoined = prepare("UPDATE sessions SET joined = 1 WHERE id = ?");
     m_deleteSession = prepare("DELETE FROM sessions WHERE id = ?");
     m_deleteSessionMessages = prepare("DELETE FROM messages WHERE session = ?");
-    if (!m_insertSession || !m_insertMessage || !m_oldestMessage || !m_deleteMessage ||
-        !m_updateSeen || !m_deleteSession || !m_deleteSessionMessages) {
-        *error = "cannot prepare the database " + path + ": " + sqlite3_errmsg(m_db);
-        close();
-        return false;
-    }
+    if (!m_insertSession || !m_insertMessage || !m_messageData || !m_deleteMessage ||
+        !m_updateSeen || !m_updateJoined || !m_deleteSession || !m_deleteSessionMessages)
+        return fail(std::string("cannot be prepared: ") + sqlite3_errmsg(m_db));
 
-    sqlite3_stmt *all = prepare("SELECT id, name, created, last_seen, rowid FROM sessions");
+    sqlite3_stmt *all =
+        prepare("SELECT id, name, created, last_seen, rowid, joined, address FROM sessions");
     while (sqlite3_step(all) == SQLITE_ROW) {
         Session session;
         session.name = columnBytes(all, 1);
         session.created = sqlite3_column_int64(all, 2);
         session.lastSeen = session.savedSeen = sqlite3_column_int64(all, 3);
         session.order = sqlite3_column_int64(all, 4);
+        session.joined = sqlite3_column_int(all, 5) != 0;
+        session.address = columnBytes(all, 6);
+        ++m_perAddress[session.address];
         m_sessions.emplace(columnBytes(all, 0), std::move(session));
     }
     sqlite3_finalize(all);
-    sqlite3_stmt *counts =
-        prepare("SELECT session, role, COUNT(*) FROM messages GROUP BY session, role");
-    while (sqlite3_step(counts) == SQLITE_ROW) {
-        const auto found = m_sessions.find(columnBytes(counts, 0));
-        const int role = sqlite3_column_int(counts, 1);
+    sqlite3_stmt *messages = prepare("SELECT session, role, seq FROM messages");
+    while (sqlite3_step(messages) == SQLITE_ROW) {
+        const auto found = m_sessions.find(columnBytes(messages, 0));
+        const int role = sqlite3_column_int(messages, 1);
         if (found != m_sessions.end() && (role == 0 || role == 1))
-            found->second.waiting[role] = sqlite3_column_int(counts, 2);
+            found->second.queues[role].ready.insert(sqlite3_column_int64(messages, 2));
     }
-    sqlite3_finalize(counts);
+    sqlite3_finalize(messages);
     return true;
+}
+
+int Store::onWal(void *store, sqlite3 *db, const char *name, int pages)
+{
+    // Called after each commit, under the store's lock: with no other
+    // request inside, a checkpoint here always reaches the log's end, so the
+    // log restarts instead of growing under steady writes (a checkpoint
+    // beside the requests may never catch up with them).
+    auto *self = static_cast<Store *>(store);
+    if (int64_t(pages) * self->m_pageSize >= self->m_limits.walLimitBytes)
+        sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    return SQLITE_OK;
 }
 
 void Store::checkpoint()
 {
     if (!m_checkpointDb) {
-        if (sqlite3_open(m_path.c_str(), &m_checkpointDb) != SQLITE_OK) {
+        if (sqlite3_open_v2(m_path.c_str(), &m_checkpointDb, SQLITE_OPEN_READWRITE, nullptr) !=
+            SQLITE_OK) {
             sqlite3_close(m_checkpointDb);
             m_checkpointDb = nullptr;
             return;
@@ -173,7 +227,8 @@ void Store::checkpoint()
         // A fresh connection learns the journal mode only from a first read.
         sqlite3_exec(m_checkpointDb, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }
-    // PASSIVE: copies what it can without holding up readers or writers.
+    // PASSIVE: copies what it can without holding up readers or writers,
+    // so that the copy under the lock (onWal) finds little left to do.
     sqlite3_wal_checkpoint_v2(m_checkpointDb, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
@@ -205,39 +260,52 @@ std::string Store::normalisedId(const std::string &id)
     return out;
 }
 
+bool Store::expired(const Session &session, int64_t now) const
+{
+    return session.lastSeen <
+           now - (session.joined ? m_limits.idleSeconds : m_limits.unjoinedIdleSeconds);
+}
+
 Store::Session *Store::findOpen(const std::string &id, std::string *key)
 {
     *key = normalisedId(id);
     const auto found = m_sessions.find(*key);
     if (found == m_sessions.end())
         return nullptr;
-    if (found->second.lastSeen < now() - m_idleSeconds) {
-        drop(*key);
-        m_sessions.erase(found);
+    if (expired(found->second, now())) {
+        drop(found);
         return nullptr;
     }
     return &found->second;
 }
 
-void Store::drop(const std::string &id)
+Store::Sessions::iterator Store::drop(Sessions::iterator session)
 {
     for (sqlite3_stmt *statement : {m_deleteSessionMessages, m_deleteSession}) {
         Statement remove(statement);
-        bindId(remove.get(), 1, id);
+        bindId(remove.get(), 1, session->first);
         sqlite3_step(remove.get());
     }
+    const auto address = m_perAddress.find(session->second.address);
+    if (address != m_perAddress.end() && --address->second <= 0)
+        m_perAddress.erase(address);
+    return m_sessions.erase(session);
 }
 
-void Store::touch(Session &session)
-{
-    session.lastSeen = now();
-}
-
-Store::Result Store::createSession(const std::string &name, std::string *id, std::string *error)
+Store::Result Store::createSession(const std::string &name, const std::string &address,
+                                   std::string *id, std::string *error)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    // One address cannot hold the whole table: its own idle ones make room.
+    const auto fromAddress = [&] {
+        const auto found = m_perAddress.find(address);
+        return found == m_perAddress.end() ? 0 : found->second;
+    };
+    if (fromAddress() >= m_limits.maxSessionsPerAddress &&
+        (dropIdle(), fromAddress() >= m_limits.maxSessionsPerAddress))
+        return Result::TooManyFromAddress;
     // Anyone may register, so the sessions are bounded; idle ones make room.
-    if (m_sessions.size() >= m_maxSessions && dropIdle(now() - m_idleSeconds) == 0)
+    if (m_sessions.size() >= std::size_t(m_limits.maxSessions) && dropIdle() == 0)
         return Result::TooManySessions;
     std::string newId;
     do {
@@ -245,32 +313,35 @@ Store::Result Store::createSession(const std::string &name, std::string *id, std
     } while (m_sessions.count(newId));
     Session session;
     session.name = name;
+    session.address = address;
     session.created = session.lastSeen = session.savedSeen = now();
     Statement insert(m_insertSession);
     bindId(insert.get(), 1, newId);
     bindText(insert.get(), 2, name);
     sqlite3_bind_int64(insert.get(), 3, session.created);
     sqlite3_bind_int64(insert.get(), 4, session.lastSeen);
+    bindId(insert.get(), 5, address);
     if (sqlite3_step(insert.get()) != SQLITE_DONE) {
         *error = sqlite3_errmsg(m_db);
         return Result::Failed;
     }
     session.order = sqlite3_last_insert_rowid(m_db);
     m_sessions.emplace(newId, std::move(session));
+    ++m_perAddress[address];
     *id = newId;
     return Result::Ok;
 }
 
-Store::Result Store::post(const std::string &id, Role role, const std::string &data)
+Store::Result Store::post(const std::string &id, Role role, const std::string &data, Ticket *ticket)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string key;
-    Session *open = findOpen(id, &key);
-    if (!open)
+    Session *session = findOpen(id, &key);
+    if (!session)
         return Result::UnknownSession;
-    Session &session = *open;
-    touch(session);
-    if (session.waiting[int(role)] >= m_maxWaiting)
+    session->lastSeen = now();
+    Queue &queue = session->queues[int(role)];
+    if (int(queue.ready.size()) + queue.pending >= m_limits.maxWaiting)
         return Result::QueueFull;
     Statement insert(m_insertMessage);
     bindId(insert.get(), 1, key);
@@ -278,54 +349,85 @@ Store::Result Store::post(const std::string &id, Role role, const std::string &d
     bindText(insert.get(), 3, data);
     if (sqlite3_step(insert.get()) != SQLITE_DONE)
         return Result::Failed;
-    ++session.waiting[int(role)];
+    ++queue.pending;
+    *ticket = Ticket{key, role, sqlite3_last_insert_rowid(m_db), true};
     return Result::Ok;
 }
 
-Store::Result Store::take(const std::string &id, Role role, std::string *data)
+Store::Result Store::take(const std::string &id, Role role, std::string *data, Ticket *ticket)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string key;
-    Session *open = findOpen(id, &key);
-    if (!open)
+    Session *session = findOpen(id, &key);
+    if (!session)
         return Result::UnknownSession;
-    Session &session = *open;
-    touch(session);
-    if (session.waiting[int(role)] == 0)
-        return Result::Empty;
-    int64_t seq = 0;
-    {
-        Statement oldest(m_oldestMessage);
-        bindId(oldest.get(), 1, key);
-        sqlite3_bind_int(oldest.get(), 2, int(role));
-        const int step = sqlite3_step(oldest.get());
-        if (step == SQLITE_DONE) {
-            session.waiting[int(role)] = 0;
-            return Result::Empty;
-        }
-        if (step != SQLITE_ROW)
-            return Result::Failed;
-        seq = sqlite3_column_int64(oldest.get(), 0);
-        *data = columnBytes(oldest.get(), 1);
+    session->lastSeen = now();
+    if (role == Role::Client && !session->joined) {
+        // The client has joined: the session leaves the public list.
+        session->joined = true;
+        Statement update(m_updateJoined);
+        bindId(update.get(), 1, key);
+        sqlite3_step(update.get());
     }
-    Statement remove(m_deleteMessage);
-    sqlite3_bind_int64(remove.get(), 1, seq);
-    if (sqlite3_step(remove.get()) != SQLITE_DONE)
+    Queue &queue = session->queues[int(role)];
+    // One message is out at a time, so a second poll cannot overtake it.
+    if (queue.ready.empty() || queue.lent != 0)
+        return Result::Empty;
+    const int64_t seq = *queue.ready.begin();
+    Statement read(m_messageData);
+    sqlite3_bind_int64(read.get(), 1, seq);
+    const int step = sqlite3_step(read.get());
+    if (step == SQLITE_DONE) {
+        queue.ready.erase(seq);
+        return Result::Empty;
+    }
+    if (step != SQLITE_ROW)
         return Result::Failed;
-    --session.waiting[int(role)];
+    *data = columnBytes(read.get(), 0);
+    queue.lent = seq;
+    *ticket = Ticket{key, role, seq, false};
     return Result::Ok;
 }
 
-std::vector<Store::SessionInfo> Store::sessions()
+bool Store::removeMessage(int64_t seq)
+{
+    Statement remove(m_deleteMessage);
+    sqlite3_bind_int64(remove.get(), 1, seq);
+    return sqlite3_step(remove.get()) == SQLITE_DONE;
+}
+
+void Store::settle(const Ticket &ticket, bool delivered)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto found = m_sessions.find(ticket.session);
+    if (found == m_sessions.end()) {
+        // Expired meanwhile: its messages went with it.
+        return;
+    }
+    Queue &queue = found->second.queues[int(ticket.role)];
+    if (ticket.post) {
+        --queue.pending;
+        if (delivered)
+            queue.ready.insert(ticket.seq);
+        else
+            removeMessage(ticket.seq);
+        return;
+    }
+    if (queue.lent == ticket.seq)
+        queue.lent = 0;
+    if (delivered && removeMessage(ticket.seq))
+        queue.ready.erase(ticket.seq);
+}
+
+std::vector<Store::SessionInfo> Store::openToJoin()
 {
     std::vector<SessionInfo> list;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        const int64_t limit = now() - m_idleSeconds;
+        const int64_t time = now();
         for (const auto &[id, session] : m_sessions) {
-            if (session.lastSeen >= limit)
-                list.push_back(
-                    {id, session.name, session.created, session.lastSeen, session.order});
+            if (!session.joined && !expired(session, time))
+                list.push_back({id, session.name, session.created, session.order});
         }
     }
     std::sort(list.begin(), list.end(),
@@ -333,19 +435,19 @@ std::vector<Store::SessionInfo> Store::sessions()
     return list;
 }
 
-int Store::dropIdle(int64_t limit)
+int Store::dropIdle()
 {
-    int expired = 0;
+    int count = 0;
+    const int64_t time = now();
     for (auto it = m_sessions.begin(); it != m_sessions.end();) {
-        if (it->second.lastSeen < limit) {
-            drop(it->first);
-            it = m_sessions.erase(it);
-            ++expired;
+        if (expired(it->second, time)) {
+            it = drop(it);
+            ++count;
         } else {
             ++it;
         }
     }
-    return expired;
+    return count;
 }
 
 int Store::sweep()
@@ -354,7 +456,7 @@ int Store::sweep()
     if (!m_db)
         return 0;
     exec("BEGIN");
-    const int expired = dropIdle(now() - m_idleSeconds);
+    const int count = dropIdle();
     for (auto &[id, session] : m_sessions) {
         if (session.lastSeen > session.savedSeen) {
             Statement update(m_updateSeen);
@@ -365,5 +467,5 @@ int Store::sweep()
         }
     }
     exec("COMMIT");
-    return expired;
+    return count;
 }

@@ -58,6 +58,7 @@ public:
 
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     int port() const { return m_port; }
+    qint64 processId() const { return m_process.processId(); }
     QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port)); }
     QString databasePath() const { return m_dir.filePath(QStringLiteral("bridge.db")); }
 

@@ -1,0 +1,147 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+/// A small HTTP/1.1 server made for a public bridge: one thread reads every
+/// request without blocking (a slow client costs a file descriptor, never a
+/// worker), a few worker threads run the handler on whole requests only, and
+/// every bound is enforced while reading: the header block, the body however
+/// it is framed (Content-Length or chunked; any Content-Encoding but identity
+/// is refused), the time for the whole request and the connections per
+/// client address. One request per connection.
+///
+/// A handler may ask to learn whether its answer arrived (Response::done):
+/// the answer is written, the server half-closes, and the answer counts as
+/// delivered when the client then closes its end in order (it has read the
+/// answer) or keeps it open past the linger time; a client that had gone
+/// before the answer or resets the connection has not got it.
+class HttpServer
+{
+public:
+    struct Limits
+    {
+        std::size_t maxHeaderBytes = 16 * 1024;
+        std::size_t maxBodyBytes = 64 * 1024;
+        /// From accepting the connection to the last byte of the answer.
+        int requestSeconds = 10;
+        /// How long a written answer waits for the client to close.
+        int lingerSeconds = 2;
+        int maxConnections = 4096;
+        int maxConnectionsPerAddress = 16;
+        int threads = 4;
+        /// Connections from this address (a reverse proxy) name the client
+        /// in X-Forwarded-For and are not counted per address.
+        std::string trustedProxy;
+    };
+
+    struct Request
+    {
+        std::string method;
+        std::string path;                                         // the target without its query
+        std::vector<std::pair<std::string, std::string>> headers; // names in small letters
+        std::string body;
+        std::string clientAddress;
+        std::string header(const std::string &name) const;
+    };
+
+    struct Response
+    {
+        int status = 200;
+        std::string contentType = "text/plain; charset=windows-1252";
+        std::string body;
+        std::vector<std::pair<std::string, std::string>> headers;
+        /// Called once (on a worker thread) with whether the answer arrived.
+        std::function<void(bool delivered)> done;
+    };
+
+    using Handler = std::function<void(const Request &, Response &)>;
+
+    HttpServer(const Limits &limits, Handler handler);
+    ~HttpServer();
+    HttpServer(const HttpServer &) = delete;
+    HttpServer &operator=(const HttpServer &) = delete;
+
+    /// Binds and listens; `port` 0 picks a free port, given in `bound`.
+    bool listen(const std::string &host, int port, int *bound, std::string *error);
+    /// Serves until stop(); a stop() that came before is not lost.
+    void run();
+    /// Ends run(); safe from any thread.
+    void stop();
+
+    /// The whole answer as sent, head and body.
+    static std::string serialised(const Response &response);
+    static const char *reason(int status);
+
+private:
+    struct Connection;
+    using Clock = std::chrono::steady_clock;
+    using Timers = std::list<Connection *>;
+
+    struct Finished
+    {
+        uint64_t id = 0;
+        bool clientGone = false;
+        Response response;
+    };
+
+    void acceptAll();
+    void onEvent(Connection &connection, uint32_t events);
+    void readRequest(Connection &connection);
+    /// Works through what has arrived; false once the connection is answered
+    /// or closed.
+    bool parse(Connection &connection);
+    bool parseHead(Connection &connection, std::size_t end);
+    bool parseChunks(Connection &connection);
+    void dispatch(Connection &connection);
+    void refuse(Connection &connection, int status, const std::string &why);
+    void startWriting(Connection &connection, const std::string &bytes);
+    void writeMore(Connection &connection);
+    void linger(Connection &connection);
+    void drainLinger(Connection &connection);
+    void settle(Connection &connection, bool delivered);
+    void close(Connection &connection);
+    void collectFinished();
+    void expire();
+    int msToNextDeadline() const;
+    void watch(Connection &connection, uint32_t events);
+    void unwatch(Connection &connection);
+    void setTimer(Connection &connection, Timers &timers, int seconds);
+    void post(std::function<void()> task);
+    void workerLoop();
+
+    Limits m_limits;
+    Handler m_handler;
+    int m_listen = -1;
+    int m_epoll = -1;
+    int m_wake = -1;
+    int m_spare = -1;
+    std::atomic<bool> m_stopping{false};
+    uint64_t m_nextId = 1;
+    std::unordered_map<uint64_t, std::unique_ptr<Connection>> m_connections;
+    std::unordered_map<std::string, int> m_perAddress;
+    Timers m_requestTimers;
+    Timers m_lingerTimers;
+
+    std::mutex m_finishedMutex;
+    std::vector<Finished> m_finished;
+
+    std::mutex m_taskMutex;
+    std::condition_variable m_taskReady;
+    std::deque<std::function<void()>> m_tasks;
+    bool m_workersStop = false;
+    std::vector<std::thread> m_workers;
+};
