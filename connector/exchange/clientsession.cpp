@@ -1,29 +1,13 @@
 #include "clientsession.h"
 
 #include "armyflip.h"
+#include "commandrelay.h"
 #include "completion.h"
 #include "messages.h"
 
-namespace {
-
-/// A peer's text fit for one line of the output box: control characters
-/// shown as "?", and not too long.
-QByteArray printable(const QByteArray &text)
-{
-    QByteArray shown = text.left(80);
-    for (char &c : shown) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f)
-            c = '?';
-    }
-    return text.size() > shown.size() ? shown + "..." : shown;
-}
-
-} // namespace
-
 ClientSession::ClientSession(const GameFolder &folder, Transport transport, QObject *parent)
     : Session(folder, Role::Client, transport, parent),
-      m_startData(Messages::StartDataMarker, Messages::StartDataLineEnds, Messages::StartDataLimit)
+      m_startData(Messages::StartDataMarker, 0, Messages::StartDataRows, Messages::StartDataLimit)
 {
     // Over the bridge "Get Map Name from Host" waits for a Session ID.
     m_connectEnabled = !isBridge();
@@ -50,6 +34,7 @@ void ClientSession::connectClicked()
 
 void ClientSession::connected(const QByteArray &hostAddress, quint16 port)
 {
+    resetFraming();
     setChatEnabled(true);
     replaceOutput(hostAddress + ':' + QByteArray::number(port) + " connected\r\n\r\n", false);
 }
@@ -109,14 +94,19 @@ bool ClientSession::sendArmy(const QString &armyFile, QString *error)
     QList<QByteArray> lines;
     if (!folder().readLines(armyFile, &lines, error))
         return false;
-    // The host counts the army's rows by their line ends, so a blank line
-    // would let the last row arrive after the army was taken as whole. Blank
-    // rows make no cells: the host skips them when it builds the save files.
-    for (qsizetype i = lines.size() - 1; i > 0; --i) {
-        if (isBlankLine(lines.at(i)))
-            lines.removeAt(i);
+    // Every line goes, blank ones too; the host counts rows, not lines. An
+    // army of more than 40 rows would be refused there.
+    const QByteArray text = Messages::armyText(lines);
+    const int rows = Reassembly::countRows(text, Messages::ArmyHeaderLines);
+    if (rows > Messages::ArmyRows) {
+        if (error)
+            *error = QStringLiteral("The army file %1 has %2 rows; an army has at most %3.")
+                         .arg(armyFile)
+                         .arg(rows)
+                         .arg(Messages::ArmyRows);
+        return false;
     }
-    if (!send(Messages::armyMessage(Messages::armyText(lines)))) {
+    if (!send(Messages::armyMessage(text))) {
         if (error)
             *error =
                 QStringLiteral("The army could not be sent: there is no connection to the host.");
@@ -136,10 +126,9 @@ QByteArray ClientSession::awaitedDescription() const
     return "start data from the host";
 }
 
-void ClientSession::beforeReassembly(const QByteArray &text)
+void ClientSession::mapArrived(const QByteArray &text)
 {
-    if (Messages::hasMap(text))
-        takeMap(text);
+    takeMap(text);
 }
 
 Session::Poll ClientSession::answer(const QByteArray &answer)
@@ -158,8 +147,9 @@ Session::Poll ClientSession::answer(const QByteArray &answer)
     // answer that is not a command.
     if (gameRunning() || !Messages::hasStartData(answer))
         return Poll::KeepPolling;
-    if (!m_startData.takeWhole(Messages::startDataPayload(answer))) {
-        reportOversized();
+    QString problem;
+    if (!m_startData.takeWhole(Messages::startDataPayload(answer), &problem)) {
+        reportRefused(problem);
         return Poll::KeepPolling;
     }
     complete();
@@ -173,7 +163,7 @@ bool ClientSession::takeMap(const QByteArray &text)
     if (!problem.isEmpty()) {
         // The name would be used as a file name in the game folder.
         appendOutput("The map name from the host was refused (" + GameFolder::fromDisplay(problem) +
-                     "): " + printable(name));
+                     "): " + Messages::printable(name));
         return false;
     }
     m_mapName = name;
@@ -193,6 +183,8 @@ void ClientSession::complete()
     // Blanks around the whole payload are dropped here, once it is complete,
     // so that a piece that ends after a cell keeps that cell's blank.
     const QByteArray startData = Messages::trimBlanks(m_startData.payload());
+    // The flag numbers of the game, which arrived commands must keep to.
+    relay()->setObjectCount(maxCount(startData));
     QString error;
     if (!clientCompletionFiles(folder(), m_mapName, startData, &error)) {
         replaceOutput("The game files could not be written: " + GameFolder::fromDisplay(error) +

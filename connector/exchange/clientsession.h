@@ -60,7 +60,8 @@ public:
     /// "Send Army Selection to Host", after the window's checks (and its
     /// random army): sends "ARMYDATA: " and the lines of the army file (a
     /// name in the game folder: "Random.arm" when the box is ticked, else the
-    /// selection), its blank rows left out, and disables the button. On
+    /// selection), every line as the file has it, and disables the button. An
+    /// army of more than 40 rows is not sent. On
     /// failure nothing is sent, the button stays enabled and the error text
     /// says why.
     bool sendArmy(const QString &armyFile, QString *error = nullptr);
@@ -88,7 +89,7 @@ signals:
 private:
     Reassembly &awaited() override;
     QByteArray awaitedDescription() const override;
-    void beforeReassembly(const QByteArray &text) override;
+    void mapArrived(const QByteArray &text) override;
     bool takeMap(const QByteArray &text);
     void complete() override;
     void setConnectEnabled(bool enabled);

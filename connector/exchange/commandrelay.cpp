@@ -1,6 +1,7 @@
 #include "commandrelay.h"
 
 #include "command.h"
+#include "messages.h"
 #include "outputbox.h"
 
 #include <QElapsedTimer>
@@ -53,6 +54,8 @@ struct CommandRelay::Private
     // Converted commands that wait for "\Receive\AICommand.xml" to be free.
     QList<QByteArray> pending;
     bool watchingReceive = false;
+    // The last reason the waiting commands could not be written, told once.
+    QString toldWait;
 };
 
 CommandRelay::CommandRelay(const GameFolder &folder, Role role, QObject *parent)
@@ -136,14 +139,51 @@ void CommandRelay::setTakingEnabled(bool enabled)
         QTimer::singleShot(0, this, &CommandRelay::checkSendFile);
 }
 
+QString CommandRelay::commandProblem(const QByteArray &command) const
+{
+    if (command.size() > MaxCommandLength)
+        return QStringLiteral("it is longer than %1 characters").arg(MaxCommandLength);
+    // A number outside the game's flags would be converted into another
+    // flag's number, or into no number at all.
+    const QByteArray digits = command.mid(23, 4);
+    bool number = digits.size() == 4;
+    for (const char c : digits)
+        number = number && c >= '0' && c <= '9';
+    const int flag = number ? digits.toInt() : 0;
+    const int last = 5000 + d->objectCount;
+    if (!number)
+        return QStringLiteral("it holds no flag number at characters 24 to 27");
+    if (d->objectCount <= 0)
+        return QStringLiteral("its flag number %1 names no flag: the game's flags are not known "
+                              "yet")
+            .arg(GameFolder::toDisplay(digits));
+    if (flag < 5001 || flag > last)
+        return QStringLiteral("its flag number %1 is not one of 5001 to %2")
+            .arg(GameFolder::toDisplay(digits))
+            .arg(last);
+    return QString();
+}
+
 QByteArray CommandRelay::handOver(const QByteArray &arrived)
 {
+    QString problem = commandProblem(arrived);
+    if (problem.isEmpty() && d->pending.size() >= MaxWaitingCommands)
+        problem = QStringLiteral("%1 commands already wait for the engine").arg(d->pending.size());
+    if (!problem.isEmpty()) {
+        if (d->box)
+            d->box->append("A command from the other player was refused (" +
+                           GameFolder::fromDisplay(problem) + "): " + Messages::printable(arrived));
+        emit handOverFailed(arrived, problem);
+        return QByteArray();
+    }
     QByteArray command = arrived;
     if (d->role == Role::Host)
         AdjustCommand(command, d->objectCount);
     if (d->box)
         d->box->replace("RECEIVED:\r\n", true);
     d->pending.append(command);
+    // "RECEIVED:" has just replaced the box: a wait is told again.
+    d->toldWait.clear();
     publishPending();
     return command;
 }
@@ -214,6 +254,19 @@ void CommandRelay::checkSendFile()
 
 void CommandRelay::sendCommand(const QByteArray &asRead)
 {
+    if (d->role == Role::Host) {
+        // The host converts its engine's command; a flag number outside the
+        // game's would reach the client as another flag's.
+        const QString problem = commandProblem(asRead);
+        if (!problem.isEmpty()) {
+            if (d->box)
+                d->box->replace("NOT SENT (" + GameFolder::fromDisplay(problem) +
+                                    "): " + Messages::printable(asRead) + "\r\n",
+                                true);
+            emit sendFailed(asRead);
+            return;
+        }
+    }
     QByteArray command = asRead;
     if (d->role == Role::Host)
         AdjustCommand(command, d->objectCount);
@@ -241,9 +294,14 @@ void CommandRelay::publishPending()
             break;
         const QByteArray command = d->pending.first();
         QString error;
-        if (d->folder.writeValue(ReceiveTmp, command, &error) &&
-            d->folder.renameFile(ReceiveTmp, ReceiveFile, &error)) {
+        if (!d->folder.folderExists(ReceiveFolder)) {
+            // The connector never makes the folder: the command waits for the
+            // player to put it right.
+            error = d->folder.missingFolderLine(QStringLiteral("Receive"));
+        } else if (d->folder.writeValue(ReceiveTmp, command, &error) &&
+                   d->folder.renameFile(ReceiveTmp, ReceiveFile, &error)) {
             d->pending.removeFirst();
+            d->toldWait.clear();
             d->folder.appendValue(GameLog, "RCVD:" + command);
             emit commandHandedOver(command);
             continue;
@@ -251,10 +309,15 @@ void CommandRelay::publishPending()
         // The name was taken between the look and the rename: wait again.
         if (QFileInfo::exists(d->folder.path(ReceiveFile)))
             break;
-        d->pending.removeFirst();
-        if (d->box)
-            d->box->append("NOT HANDED OVER (" + GameFolder::fromDisplay(error) + "): " + command);
-        emit handOverFailed(command, error);
+        // Kept, in order, and tried again; the player hears of it once.
+        if (error != d->toldWait && d->box) {
+            d->box->append(GameFolder::fromDisplay(error));
+            d->box->append(QByteArray::number(d->pending.size()) +
+                           (d->pending.size() == 1 ? " move waits" : " moves wait") +
+                           " to be handed to the engine.");
+        }
+        d->toldWait = error;
+        break;
     }
     const bool wait = !d->pending.isEmpty();
     if (wait != d->watchingReceive) {

@@ -27,6 +27,13 @@ public:
     /// Sends one command to the peer; false when it could not be sent.
     using SendFunction = std::function<bool(const QByteArray &command)>;
 
+    /// The longest command taken from the other player; an engine's command
+    /// is about 70 characters.
+    static constexpr int MaxCommandLength = 512;
+    /// The most commands that wait for the engine to take the one before;
+    /// in a game of turns one waits at most.
+    static constexpr int MaxWaitingCommands = 8;
+
     explicit CommandRelay(const GameFolder &folder, Role role, QObject *parent = nullptr);
     ~CommandRelay() override;
 
@@ -51,9 +58,18 @@ public:
 
     /// Hands an arrived command to the local engine: converted on the host,
     /// written to "\Receive\AICommand.tmp" and renamed to "\Receive\AICommand.xml"
-    /// once the engine has taken the previous one (hand-overs wait in order).
-    /// Returns the command as handed over.
+    /// once the engine has taken the previous one and the Receive folder is
+    /// there (hand-overs wait in order). Returns the command as handed over.
+    /// A command that is too long, that would wait behind MaxWaitingCommands
+    /// others, or whose flag number is not one of the game's (5001 to 5000 +
+    /// object count) is refused with a line in the output box: returns an
+    /// empty text and emits handOverFailed.
     QByteArray handOver(const QByteArray &arrived);
+
+    /// Why the command cannot be taken: its length, or a flag number (the
+    /// four digits at characters 24 to 27) outside 5001 to 5000 + object
+    /// count; empty when it can.
+    QString commandProblem(const QByteArray &command) const;
 
     /// Hand-overs still waiting for "\Receive\AICommand.xml" to be free.
     int pendingHandOvers() const;
@@ -72,8 +88,7 @@ signals:
     void sendFailed(const QByteArray &command);
     /// An arrived command was published for the local engine.
     void commandHandedOver(const QByteArray &command);
-    /// An arrived command could not be written for the local engine (for
-    /// example the Receive folder is missing); it is dropped.
+    /// An arrived command was refused and dropped.
     void handOverFailed(const QByteArray &command, const QString &error);
 
 private:

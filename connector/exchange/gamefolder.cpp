@@ -176,6 +176,22 @@ void GameFolder::clearStaleCommands() const
     }
 }
 
+QString GameFolder::missingFolderLine(const QString &folder) const
+{
+    return QStringLiteral("the game folder has no %1 folder: %2")
+        .arg(folder, QDir::toNativeSeparators(path(folder)));
+}
+
+QStringList GameFolder::missingFolderLines() const
+{
+    QStringList lines;
+    for (const QString &folder : {QStringLiteral("Send"), QStringLiteral("Receive")}) {
+        if (!folderExists(folder))
+            lines << missingFolderLine(folder);
+    }
+    return lines;
+}
+
 QStringList GameFolder::list(const QString &pattern) const
 {
     const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern),

@@ -58,6 +58,13 @@ public:
     /// move of this one. A folder of either name is left alone.
     void clearStaleCommands() const;
 
+    /// "the game folder has no Receive folder: " and the path where it belongs,
+    /// for a folder of the game installation ("Send", "Receive").
+    QString missingFolderLine(const QString &folder) const;
+    /// That line for each of "Send" and "Receive" that is missing; the
+    /// connector never makes them, it tells the player.
+    QStringList missingFolderLines() const;
+
     /// The files of the folder whose names match the wildcard pattern ("*.map",
     /// "*Castle*.arm"), without regard to letter case, sorted by name.
     QStringList list(const QString &pattern) const;

@@ -3,10 +3,12 @@
 #include "commandrelay.h"
 #include "completion.h"
 #include "messages.h"
+#include "reassembly.h"
 
 HostSession::HostSession(const GameFolder &folder, Transport transport, QObject *parent)
     : Session(folder, Role::Host, transport, parent),
-      m_army(Messages::ArmyMarker, Messages::ArmyLineEnds, Messages::ArmyLimit)
+      m_army(Messages::ArmyMarker, Messages::ArmyHeaderLines, Messages::ArmyRows,
+             Messages::ArmyLimit)
 {
     // Over the bridge there is no connection to wait for: the map can be sent
     // as soon as the game is registered.
@@ -47,6 +49,8 @@ void HostSession::listening()
 
 void HostSession::connectionAccepted(const QByteArray &peerAddress, quint16 peerPort)
 {
+    // A new client's stream never continues the last one's messages.
+    resetFraming();
     setChatEnabled(true);
     replaceOutput(peerAddress + ':' + QByteArray::number(peerPort) + " connected\r\n\r\n", false);
     // At every accepted connection, also when a client comes back.
@@ -101,8 +105,9 @@ Session::Poll HostSession::answer(const QByteArray &answer)
     // During the game only commands count; anything else is dropped.
     if (gameRunning() || !Messages::hasArmy(answer))
         return Poll::KeepPolling;
-    if (!m_army.takeWhole(Messages::armyPayload(answer))) {
-        reportOversized();
+    QString problem;
+    if (!m_army.takeWhole(Messages::armyPayload(answer), &problem)) {
+        reportRefused(problem);
         return Poll::KeepPolling;
     }
     complete();

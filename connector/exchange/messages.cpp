@@ -92,6 +92,17 @@ QByteArray Messages::startDataPayload(const QByteArray &text)
     return trimBlanks(after(text, StartDataMarker, 1));
 }
 
+QByteArray Messages::printable(const QByteArray &text)
+{
+    QByteArray shown = text.left(80);
+    for (char &c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f)
+            c = '?';
+    }
+    return text.size() > shown.size() ? shown + "..." : shown;
+}
+
 QByteArray Messages::trimBlanks(const QByteArray &text)
 {
     int first = 0;

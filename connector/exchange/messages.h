@@ -25,10 +25,14 @@ public:
     static const char *const CommandMarker;       // "<Root><Command FlagID="
     static const char *const BridgeCommandMarker; // "<ROOT><COMMAND"
 
-    /// Line ends of a whole army text: a header line and 40 rows.
-    static constexpr int ArmyLineEnds = 41;
-    /// Line ends of a whole start data text: 80 rows.
-    static constexpr int StartDataLineEnds = 80;
+    /// A whole army text: a header line and 40 rows.
+    static constexpr int ArmyHeaderLines = 1;
+    static constexpr int ArmyRows = 40;
+    /// A whole start data text: 80 rows, the host's army and the client's.
+    static constexpr int StartDataRows = 80;
+    /// The most flags a game can hold: every cell of the 40 by 40 board, in
+    /// both armies. Far below the 16-bit limit of the object count.
+    static constexpr int MaxObjectCount = 3200;
     /// Largest payloads taken in; far above the real sizes (about 6,700 and
     /// 12,960 characters), so only a broken or hostile peer reaches them.
     static constexpr int ArmyLimit = 64 * 1024;
@@ -58,6 +62,9 @@ public:
     /// The start data of a text holding "SAVEDATA1:", trimmed.
     static QByteArray startDataPayload(const QByteArray &text);
 
+    /// A peer's text fit for one line of the output box: control characters
+    /// shown as "?", and at most 80 characters.
+    static QByteArray printable(const QByteArray &text);
     /// The text without leading and trailing blanks; line breaks stay.
     static QByteArray trimBlanks(const QByteArray &text);
     /// Why a map name from the peer cannot be used as a file name in the game

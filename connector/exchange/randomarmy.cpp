@@ -99,20 +99,8 @@ bool RandomArmy::readMap(const QList<QByteArray> &lines, const QString &mapName,
                             .arg(MaxPlacementCells));
         return false;
     }
-    // Every cell that can become the home needs its four neighbours on the
-    // board for the guards. The first cell is never the home.
-    for (qsizetype i = 1; i < m_placementCells.size(); ++i) {
-        const Cell cell = m_placementCells.at(i);
-        if (cell.row == 1 || cell.row == BoardSize || cell.column == 1 ||
-            cell.column == BoardSize) {
-            setError(error, QStringLiteral("Random army: map %1 has a flag placement cell (X) "
-                                           "on the edge of the board (row %2, column %3)")
-                                .arg(mapName)
-                                .arg(cell.row)
-                                .arg(cell.column));
-            return false;
-        }
-    }
+    // A home cell on the board's edge is fine: the grids reach one cell past
+    // every edge, and those cells read as class 0, so no guard stands there.
     return true;
 }
 

@@ -33,7 +33,8 @@ public:
     /// "[FLAGS]" line (not examined) and twelve flag counts. Refuses, with an
     /// error text naming mapName, a map that the generator cannot serve:
     /// too few lines, a count that is no 16-bit whole number, fewer than two
-    /// or more than 20 "X" cells, or a possible home cell on the board's edge.
+    /// or more than 20 "X" cells. "X" cells on the board's edges are homes
+    /// like any other.
     bool readMap(const QList<QByteArray> &lines, const QString &mapName, QString *error);
 
     /// Chooses the home cell among the placement cells after the first, sets

@@ -1,66 +1,74 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
-/// Puts one kind of large message (the army or the start data message) back
-/// together from the pieces that the connection delivers, whatever the
-/// points where it was split, the marker itself included.
+/// The payload of one kind of large message (the army or the start data
+/// message) as it is put together again: the rows that came so far and whether
+/// the message is whole.
 ///
-/// A message begins where its marker is found in the arrived text (or across
-/// the end of the previous arrival and the start of this one); its payload
-/// starts after the marker's blank. Later arrivals are appended until the
-/// payload holds its whole number of line ends. A complete payload stays
-/// complete until the next marker begins a new message. A payload that grows
-/// past the limit is dropped, and so is everything after it until a new
-/// message begins.
+/// Completion counts rows, not characters or line ends: a row is a line that
+/// holds more than blanks, so blank lines that a player left in an army file
+/// never make the message whole early. The army text has a header line before
+/// its rows. A message is whole after its last row; one with fewer rows is made
+/// whole by the caller (endEarly()) when it knows that nothing more belongs to
+/// it. A complete payload stays complete until the next message begins.
 class Reassembly
 {
 public:
-    /// What one arrival did.
+    /// What one piece did.
     enum class Step {
-        None,            ///< not part of this kind of message: the text is the caller's
-        Started,         ///< a message began and is not yet complete
-        Grew,            ///< a further piece was added; not yet complete
-        Completed,       ///< this arrival made the payload complete
-        AlreadyComplete, ///< the payload was complete before; nothing was added
-        Overflowed,      ///< the payload passed the limit and was dropped
-        Dropped,         ///< a piece of a dropped message, dropped in turn
+        Grew,       ///< added; the message is not yet whole
+        Completed,  ///< this piece ended the last row
+        Overflowed, ///< the payload passed the size limit and was dropped
     };
 
-    /// marker: "ARMYDATA:"; lineEnds: the CR LF pairs of a whole payload;
-    /// limit: the largest payload kept.
-    Reassembly(const QByteArray &marker, int lineEnds, int limit);
+    /// marker: "ARMYDATA:"; headerLines: lines before the rows (1 for the
+    /// army); rows: the rows of a whole message; limit: the largest payload.
+    Reassembly(const QByteArray &marker, int headerLines, int rows, int limit);
 
-    /// Takes one arrival. before receives the text of this arrival in front of
-    /// a marker that begins a message (a joined chat line, for example); after
-    /// receives text that followed the last line end of a message completed by
-    /// this arrival (unless it is only blanks and line ends, which are
-    /// dropped), for the caller to take as an arrival of its own. The payload
-    /// ends with its last line end, however the message was split.
-    Step take(const QByteArray &arrived, QByteArray *before = nullptr, QByteArray *after = nullptr);
-    /// Takes a whole message's payload at once (the bridge): complete or not,
-    /// it is used as it is; false when it is over the limit and was dropped.
-    bool takeWhole(const QByteArray &payload);
+    QByteArray marker() const { return m_marker; }
+    int rowLimit() const { return m_rows; }
+    int limit() const { return m_limit; }
+
+    /// A marker begins a new message: the payload starts empty.
+    void begin();
+    /// Adds a piece that holds at most one line end (LF), as its last byte.
+    Step append(const QByteArray &piece);
+    /// True while the payload stands at the start of a line after the header,
+    /// where a message of another kind may begin.
+    bool atRowStart() const;
+    /// True when the message could end here: it holds a row and stands at the
+    /// end of a line.
+    bool canEndEarly() const;
+    /// Makes the message whole with the rows it holds.
+    void endEarly();
+    /// Gives the message up: not complete, nothing kept.
+    void abandon();
+
+    /// Takes a whole message's payload at once (the bridge). False, with the
+    /// reason, when it is larger than the limit or holds more rows than a
+    /// whole message; nothing is kept then.
+    bool takeWhole(const QByteArray &payload, QString *problem = nullptr);
 
     /// The payload so far, as it arrived (not trimmed).
     QByteArray payload() const { return m_payload; }
-    /// True once the payload holds its whole number of line ends.
     bool isComplete() const { return m_complete; }
-    int limit() const { return m_limit; }
+    /// Rows counted so far.
+    int rows() const { return m_rowCount; }
+
+    /// The rows of a text: its lines after the header lines that hold more
+    /// than blanks.
+    static int countRows(const QByteArray &text, int headerLines);
 
 private:
-    Step append(const QByteArray &piece, QByteArray *after);
-    void rememberTail(const QByteArray &joined);
-    void splitOffRest(QByteArray *after);
-
     QByteArray m_marker;
-    int m_lineEnds;
+    int m_headerLines;
+    int m_rows;
     int m_limit;
     QByteArray m_payload;
-    QByteArray m_tail; // end of the previous arrivals that may begin a marker
-    int m_skip = 0;    // characters of the marker's blank still to skip
-    int m_counted = 0; // CR LF pairs in m_payload
-    bool m_filling = false;
+    int m_linesEnded = 0;       // LF seen so far
+    int m_rowCount = 0;         // rows among them
+    bool m_lineHasText = false; // the open line holds more than blanks
     bool m_complete = false;
-    bool m_dropping = false;
 };

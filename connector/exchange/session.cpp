@@ -6,6 +6,8 @@
 #include "outputbox.h"
 #include "reassembly.h"
 
+#include <QTimer>
+
 Session::Session(const GameFolder &folder, Role role, Transport transport, QObject *parent)
     : QObject(parent), m_folder(folder), m_role(role), m_transport(transport),
       m_relay(new CommandRelay(m_folder, role, this))
@@ -101,6 +103,14 @@ void Session::setChatEnabled(bool enabled)
 
 QByteArray Session::handOverCommand(const QByteArray &arrived)
 {
+    // Bounded before anything reads it: a peer cannot make the connector hold
+    // or parse commands of any size.
+    if (arrived.size() > CommandRelay::MaxCommandLength) {
+        appendOutput("A command from the other player was refused (it is longer than " +
+                     QByteArray::number(CommandRelay::MaxCommandLength) +
+                     " characters): " + Messages::printable(arrived));
+        return QByteArray();
+    }
     QByteArray command = arrived;
     if (isBridge()) {
         // The bridge hands back the command as a browser serialises it:
@@ -112,7 +122,8 @@ QByteArray Session::handOverCommand(const QByteArray &arrived)
             return QByteArray();
         }
     }
-    // The relay converts it on the host and writes "RECEIVED:".
+    // The relay refuses what it cannot hand over, converts it on the host and
+    // writes "RECEIVED:".
     return m_relay->handOver(command);
 }
 
@@ -122,52 +133,115 @@ void Session::received(const QByteArray &arrived)
         answer(arrived);
         return;
     }
-    // Text that followed a completed message in the same arrival is taken
-    // as an arrival of its own.
-    QByteArray next = arrived;
-    while (!next.isEmpty())
-        next = receiveOne(next);
+    handleFrames(framer().take(arrived));
 }
 
-QByteArray Session::receiveOne(const QByteArray &arrived)
+bool Session::waitingForPieces() const
 {
-    QByteArray text = arrived;
-    // A command goes to the engine at once, whether or not the game runs; on
-    // the host the converted command stands in for the arrived text from here on.
-    if (Messages::isCommand(text))
-        text = handOverCommand(text);
-    if (gameRunning()) {
-        appendOutput(text);
-        return QByteArray();
+    return m_framer && m_framer->isWaiting();
+}
+
+MessageFramer &Session::framer()
+{
+    if (!m_framer) {
+        m_framer = std::make_unique<MessageFramer>(m_role, awaited());
+        m_pieceWait = new QTimer(this);
+        m_pieceWait->setSingleShot(true);
+        m_pieceWait->setInterval(MessageFramer::WaitMs);
+        connect(m_pieceWait, &QTimer::timeout, this, [this] { handleFrames(m_framer->flush()); });
     }
-    beforeReassembly(text);
-    Reassembly &message = awaited();
-    QByteArray before;
-    QByteArray after;
-    switch (message.take(text, &before, &after)) {
-    case Reassembly::Step::None:
-    case Reassembly::Step::Started:
-    case Reassembly::Step::Grew:
-        appendOutput(text);
-        break;
-    case Reassembly::Step::Completed:
-        complete();
-        // Text that came joined in front of the message (a chat line).
-        if (!before.isEmpty())
-            appendOutput(before);
-        break;
-    case Reassembly::Step::AlreadyComplete:
-        // Once the message is complete, every arrival before the game starts
-        // runs the completion step again (the host sends the start data again).
-        complete();
-        break;
-    case Reassembly::Step::Overflowed:
-        reportOversized();
-        break;
-    case Reassembly::Step::Dropped:
-        break;
+    return *m_framer;
+}
+
+void Session::resetFraming()
+{
+    if (m_framer) {
+        m_framer->reset();
+        m_pieceWait->stop();
     }
-    return after;
+}
+
+void Session::handleFrames(const QList<MessageFramer::Frame> &frames)
+{
+    using Kind = MessageFramer::Frame::Kind;
+    // Commands go to the engine first, whether or not the game runs. Each one
+    // replaces the output box with "RECEIVED:", so the chat that came with it
+    // is shown behind that.
+    QList<QByteArray> handedOver;
+    for (const MessageFramer::Frame &frame : frames) {
+        if (frame.kind == Kind::Command)
+            handedOver.append(handOverCommand(frame.text));
+    }
+    qsizetype nextCommand = 0;
+    for (const MessageFramer::Frame &frame : frames) {
+        if (frame.kind == Kind::Command) {
+            // On the host the converted command stands in for what arrived.
+            const QByteArray command = handedOver.at(nextCommand++);
+            if (command.isEmpty())
+                continue; // refused, and said so
+            if (gameRunning())
+                appendOutput(command);
+            else
+                preGameText(command);
+            continue;
+        }
+        if (gameRunning()) {
+            // Once the game runs every message but a command is only shown.
+            if (frame.kind != Kind::Blank && !frame.text.isEmpty())
+                appendOutput(frame.text);
+            continue;
+        }
+        switch (frame.kind) {
+        case Kind::Text:
+            preGameText(frame.text);
+            break;
+        case Kind::Map:
+            mapArrived(frame.text);
+            preGameText(frame.text);
+            break;
+        case Kind::Piece:
+            // A new message gives up the last one; a piece that leaves it
+            // open is shown as it came.
+            if (frame.begins)
+                awaited().abandon();
+            appendOutput(frame.text);
+            break;
+        case Kind::Completed: {
+            QString problem;
+            if (awaited().takeWhole(frame.payload, &problem))
+                complete();
+            else
+                reportRefused(problem);
+            break;
+        }
+        case Kind::TooManyRows:
+            awaited().abandon();
+            reportRefused(QStringLiteral("it has more than %1 rows").arg(awaited().rowLimit()));
+            break;
+        case Kind::Oversized:
+            awaited().abandon();
+            reportOversized();
+            break;
+        case Kind::Command:
+        case Kind::Dropped:
+        case Kind::Blank:
+            break;
+        }
+    }
+    if (m_framer && m_framer->isWaiting())
+        m_pieceWait->start();
+    else if (m_pieceWait)
+        m_pieceWait->stop();
+}
+
+void Session::preGameText(const QByteArray &text)
+{
+    // Once the message is whole, every arrival before the game starts runs the
+    // completion step again (the host sends the start data again).
+    if (awaited().isComplete())
+        complete();
+    else
+        appendOutput(text);
 }
 
 void Session::reportOversized()
@@ -175,4 +249,10 @@ void Session::reportOversized()
     Reassembly &message = awaited();
     appendOutput("The " + awaitedDescription() + " was larger than " +
                  QByteArray::number(message.limit()) + " characters and was dropped.");
+}
+
+void Session::reportRefused(const QString &why)
+{
+    appendOutput("The " + awaitedDescription() + " was refused (" + GameFolder::fromDisplay(why) +
+                 ").");
 }

@@ -3,12 +3,16 @@
 #include "gamefolder.h"
 #include "role.h"
 
+#include "messageframer.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <functional>
+#include <memory>
 
 class CommandRelay;
 class OutputBox;
+class QTimer;
 class Reassembly;
 
 /// What the host and client protocol objects share: the transport (a send
@@ -73,9 +77,13 @@ public:
     /// the client's received map name.
     virtual QByteArray mapFileNameForStart() const = 0;
 
-    /// TCP/IP: one data arrival, everything the socket had waiting. Through
+    /// TCP/IP: one data arrival, everything the socket had waiting. It is cut
+    /// into the messages it holds (MessageFramer); a piece that leaves a
+    /// message open waits up to MessageFramer::WaitMs for the rest. Through
     /// the bridge the arrival is a poll answer and goes to answer().
     void received(const QByteArray &arrived);
+    /// TCP/IP: true while a piece waits for the rest of its message.
+    bool waitingForPieces() const;
     /// Bridge: the role's steps for one poll answer ("Wait", a command, the
     /// awaited message); says whether the poll is over.
     virtual Poll answer(const QByteArray &answer) = 0;
@@ -105,19 +113,24 @@ protected:
     /// host, the start data on the client), and how the player hears of it.
     virtual Reassembly &awaited() = 0;
     virtual QByteArray awaitedDescription() const = 0;
-    /// A pre-game arrival before it reaches the reassembly (the client takes
-    /// the map message here).
-    virtual void beforeReassembly(const QByteArray &text) { Q_UNUSED(text) }
+    /// A map message that arrived before the game (the client takes it).
+    virtual void mapArrived(const QByteArray &text) { Q_UNUSED(text) }
     /// The role's completion step.
     virtual void complete() = 0;
     /// Tells the player that the awaited message passed its size limit.
     void reportOversized();
+    /// Tells the player that the awaited message was refused.
+    void reportRefused(const QString &why);
+    /// TCP/IP: a new connection; nothing of the old stream is waited for.
+    void resetFraming();
 
 private:
-    /// The receive steps for one message's worth of an arrival; returns the
-    /// text that followed a completed message, to be taken as an arrival of
-    /// its own.
-    QByteArray receiveOne(const QByteArray &arrived);
+    MessageFramer &framer();
+    /// The receive steps for the messages of one arrival, in their order.
+    void handleFrames(const QList<MessageFramer::Frame> &frames);
+    /// Text before the game that is no message the role takes: shown, or,
+    /// once the awaited message is whole, the completion step runs again.
+    void preGameText(const QByteArray &text);
 
     GameFolder m_folder;
     Role m_role;
@@ -125,6 +138,8 @@ private:
     SendFunction m_send;
     OutputBox *m_box = nullptr;
     CommandRelay *m_relay = nullptr;
+    std::unique_ptr<MessageFramer> m_framer;
+    QTimer *m_pieceWait = nullptr;
     bool m_sendEnabled = false;
     bool m_startEnabled = false;
     bool m_chatEnabled = false;

@@ -138,7 +138,7 @@ void HvdHostTCPIP::load()
     bool ok = false;
     const uint port = m_myPort->text().trimmed().toUInt(&ok);
     m_port = ok && port <= 65535 ? quint16(port) : DefaultPort;
-    m_myIP->setText(localAddress());
+    showLabelValue(m_myIP, QStringLiteral("Host TCP/IP Address:"), localAddress());
     if (listen())
         m_session->listening();
     m_loaded = true;

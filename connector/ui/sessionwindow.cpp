@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 
 namespace {
 
@@ -51,6 +52,9 @@ SessionWindow::SessionWindow(const GameFolder &folder, Role role, QWidget *paren
     QFont bold = m_start->font();
     bold.setBold(true);
     m_start->setFont(bold);
+
+    // After the window's own load, which writes the box's first text.
+    QTimer::singleShot(0, this, &SessionWindow::tellMissingFolders);
 }
 
 SessionWindow::~SessionWindow() = default;
@@ -96,7 +100,20 @@ bool SessionWindow::startGame(Session &session)
     }
     gameStarting();
     session.gameStarted();
+    tellMissingFolders();
     return true;
+}
+
+void SessionWindow::tellMissingFolders()
+{
+    for (const QString &line : m_folder.missingFolderLines())
+        m_output->append(GameFolder::fromDisplay(line));
+}
+
+void SessionWindow::showLabelValue(QLabel *label, const QString &caption, const QString &value)
+{
+    label->setText(value);
+    label->setAccessibleName(caption + QLatin1Char(' ') + value);
 }
 
 void SessionWindow::showPlainMessage(const QString &text)

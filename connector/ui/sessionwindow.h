@@ -34,7 +34,9 @@ public:
     static const char *const ProgramTitle;
 
     /// Clears the stale command files of the folder (the first step of every
-    /// window's load) and creates the shared controls.
+    /// window's load) and creates the shared controls. Once the window's own
+    /// load has run, a missing "Send" or "Receive" folder is told in the
+    /// output box; "Start" tells it again.
     SessionWindow(const GameFolder &folder, Role role, QWidget *parent = nullptr);
     ~SessionWindow() override;
 
@@ -81,6 +83,11 @@ protected:
     /// Mirrors the session's and the window's state into the controls.
     virtual void updateControls() = 0;
 
+    /// Shows a value in a label that has no caption of its own (MyIP), so
+    /// that a screen reader reads the caption with the value: "Host TCP/IP
+    /// Address: 10.0.0.5".
+    static void showLabelValue(QLabel *label, const QString &caption, const QString &value);
+
     /// A plain box with the program's title ("Please select Army!").
     void showPlainMessage(const QString &text);
 
@@ -115,6 +122,9 @@ protected:
 
 private:
     void onChatReturn();
+    /// Tells, in the output box, which of the folders "Send" and "Receive"
+    /// the game folder lacks.
+    void tellMissingFolders();
     void onOutputFocusPassed();
 
     GameFolder m_folder;

@@ -57,13 +57,25 @@ private slots:
         // The next command, written while the relay runs, finds no connection.
         QSignalSpy failed(&host.relay, &CommandRelay::sendFailed);
         host.connected = false;
-        QVERIFY(host.tmp.write("Send/AICommand.xml", "garbage\n"));
+        QVERIFY(host.tmp.write("Send/AICommand.xml", command("5001", 'N') + "\n"));
         QVERIFY(failed.wait(2000));
-        QCOMPARE(failed.first().at(0).toByteArray(), QByteArray("garbage"));
+        QCOMPARE(failed.first().at(0).toByteArray(), command("5024", 'S'));
         QVERIFY(
-            host.box.text.endsWith("SENT: \r\ngarbage\r\nNOT SENT (no connection): garbage\r\n"));
-        QCOMPARE(host.log().last(), QByteArray("SENT:garbage"));
+            host.box.text.endsWith("NOT SENT (no connection): " + command("5024", 'S') + "\r\n"));
+        QCOMPARE(host.log().last(), "SENT:" + command("5001", 'N'));
         QCOMPARE(host.sent.size(), 1);
+
+        // A flag number outside the game's is not converted into another
+        // flag's: the host's own engine's command is not sent.
+        host.connected = true;
+        for (const QByteArray &bad : {QByteArray("garbage"), command("0000", 'N'),
+                                      command("5025", 'N'), command("50x1", 'N')}) {
+            QVERIFY(host.tmp.write("Send/AICommand.xml", bad + "\n"));
+            QVERIFY(failed.wait(2000));
+            QVERIFY2(host.box.text.startsWith("NOT SENT ("), host.box.text.constData());
+        }
+        QCOMPARE(host.wire.size(), 1);
+        QCOMPARE(host.log().size(), 2);
     }
 
     void halfWrittenCommandIsNotTaken()
@@ -124,14 +136,60 @@ private slots:
                  (QList<QByteArray>{"RCVD:" + command("5003", 'E'), "RCVD:" + command("5002", 'N'),
                                     "RCVD:" + command("5001", 'W')}));
 
-        // No Receive folder: told, and nothing logged.
+        // No Receive folder: the command waits, in order, and the player is
+        // told once; it is handed over once the folder is there.
         Relay client(Role::Client);
         QVERIFY(QDir(client.tmp.file("Receive")).removeRecursively());
-        QSignalSpy failed(&client.relay, &CommandRelay::handOverFailed);
+        QSignalSpy clientHanded(&client.relay, &CommandRelay::commandHandedOver);
         client.relay.handOver(command("5001", 'N'));
-        QCOMPARE(failed.size(), 1);
-        QVERIFY(client.box.text.startsWith("RECEIVED:\r\nNOT HANDED OVER ("));
+        client.relay.handOver(command("5002", 'S'));
+        QCOMPARE(client.relay.pendingHandOvers(), 2);
+        QCOMPARE(client.box.text.count("the game folder has no Receive folder: "), 1);
+        QVERIFY(client.box.text.endsWith("2 moves wait to be handed to the engine.\r\n"));
+        QTest::qWait(600);
+        QCOMPARE(client.box.text.count("the game folder has no Receive folder: "), 1);
         QVERIFY(!QFile::exists(client.tmp.file("GameLog.txt")));
+        QVERIFY(QDir(client.tmp.path()).mkdir("Receive"));
+        QTRY_COMPARE(clientHanded.size(), 1);
+        QCOMPARE(client.tmp.read("Receive/AICommand.xml"), command("5001", 'N') + "\r\n");
+        QVERIFY(QFile::remove(client.tmp.file("Receive/AICommand.xml")));
+        QTRY_COMPARE(clientHanded.size(), 2);
+        QCOMPARE(client.tmp.read("Receive/AICommand.xml"), command("5002", 'S') + "\r\n");
+    }
+
+    void hostileCommandsAreRefused()
+    {
+        Relay host(Role::Host);
+        QSignalSpy refused(&host.relay, &CommandRelay::handOverFailed);
+        // Flag numbers outside 5001 to 5024, no number, too long: refused and
+        // told, nothing written or logged.
+        const QList<QByteArray> bad = {command("0000", 'N'),
+                                       command("5000", 'N'),
+                                       command("5025", 'N'),
+                                       command("9999", 'N'),
+                                       command("50 1", 'N'),
+                                       "<Root><Command FlagID=",
+                                       command("5001", 'N', QByteArray(600, ' ') + "x='1'")};
+        for (const QByteArray &command : bad)
+            QVERIFY(host.relay.handOver(command).isEmpty());
+        QCOMPARE(refused.size(), bad.size());
+        QCOMPARE(host.box.text.count("A command from the other player was refused ("), bad.size());
+        QVERIFY(host.box.text.contains("(its flag number 0000 is not one of 5001 to 5024)"));
+        QVERIFY(host.box.text.contains("(it is longer than 512 characters)"));
+        QVERIFY(!QFile::exists(host.tmp.file("Receive/AICommand.xml")));
+        QVERIFY(!QFile::exists(host.tmp.file("GameLog.txt")));
+        // More than a handful waiting for the engine (the first was taken
+        // at once): the tenth is refused.
+        for (int i = 1; i <= 10; ++i)
+            host.relay.handOver(command(QByteArray::number(5000 + i), 'N'));
+        QCOMPARE(host.relay.pendingHandOvers(), 8);
+        QCOMPARE(refused.size(), bad.size() + 1);
+        QVERIFY(host.box.text.endsWith("): " + command("5010", 'N') + "\r\n"));
+        QVERIFY(host.box.text.contains("(8 commands already wait for the engine)"));
+        // Before the start data the game's flags are not known: all refused.
+        Relay early(Role::Client);
+        early.relay.setObjectCount(0);
+        QVERIFY(early.relay.handOver(command("5001", 'N')).isEmpty());
     }
 };
 

@@ -16,7 +16,6 @@
 
 using ArmyTexts::army;
 using ArmyTexts::command;
-using Step = Reassembly::Step;
 using Splitter = std::function<QList<QByteArray>(const QByteArray &)>;
 
 namespace {
@@ -151,20 +150,6 @@ private slots:
         QCOMPARE(Messages::mapNameProblem(name).isEmpty(), accepted);
     }
 
-    void reassemblyTakesEveryTwoPieceSplit()
-    {
-        const QByteArray text = army(ArmyTexts::oneOfEachKind(20));
-        const QByteArray message = Messages::armyMessage(text);
-        for (int at = 1; at < message.size(); ++at) {
-            Reassembly r(Messages::ArmyMarker, Messages::ArmyLineEnds, Messages::ArmyLimit);
-            const QList<QByteArray> pieces = MemoryPipe::cut(message, {at});
-            // The first piece never completes: the last line end is missing.
-            QVERIFY(r.take(pieces[0]) != Step::Completed);
-            QVERIFY2(r.take(pieces[1]) == Step::Completed && r.payload() == text,
-                     qPrintable(QString::number(at)));
-        }
-    }
-
     void hostTakesTheArmy()
     {
         Game game;
@@ -177,8 +162,7 @@ private slots:
         const QByteArray told = game.hostBox.text;
         s.received(QByteArray(40000, '0'));
         QCOMPARE(game.hostBox.text, told);
-        QVERIFY(!Reassembly(Messages::ArmyMarker, Messages::ArmyLineEnds, 1000)
-                     .takeWhole(QByteArray(1001, '0')));
+        QVERIFY(!Reassembly(Messages::ArmyMarker, 1, 40, 1000).takeWhole(QByteArray(1001, '0')));
 
         // 3000 and 3400 payload characters are shown, not complete; past 6399
         // characters the last rows are still on the way.
@@ -188,7 +172,6 @@ private slots:
         s.received(pieces[1]);
         QVERIFY(game.hostBox.text.endsWith(told + pieces[0] + "\r\n" + pieces[1] + "\r\n"));
         s.received(pieces[2]);
-        QVERIFY(s.armyBuffer().size() > 6399);
         QVERIFY(!s.armyComplete() && !s.startEnabled());
         QVERIFY(game.pipe.toClient.isEmpty());
         QVERIFY(!QFile::exists(game.hostTmp.file("ClientARMY.tmp")));
@@ -278,13 +261,14 @@ private slots:
         QCOMPARE(s.mapName(), QByteArray("Valley.map"));
         QCOMPARE(received.size(), 2);
         // Bare LF line ends and a last line without one go out as CR LF; blank
-        // rows, which the host would count as rows, stay home.
+        // lines go too, as the file has them.
         QString error;
         QVERIFY(!s.sendArmy("Missing.arm", &error));
         QVERIFY(error.contains("Missing.arm"));
         QVERIFY(s.sendEnabled() && game.pipe.toHost.isEmpty());
         QVERIFY(s.sendArmy("castle_guard.ARM", &error));
-        QCOMPARE(game.pipe.takeToHost(), QByteArray("ARMYDATA: Castle\r\n000 001 \r\n002 \r\n"));
+        QCOMPARE(game.pipe.takeToHost(),
+                 QByteArray("ARMYDATA: Castle\r\n\r\n000 001 \r\n  \r\n002 \r\n"));
         QVERIFY(!s.sendEnabled());
         s.received(Messages::startDataMessage(QByteArray("000 \r\n").repeated(80)));
         QVERIFY(game.clientTmp.read("HostGame.tmp").startsWith("Valley\r\n"));
@@ -487,6 +471,260 @@ private slots:
                                  .arg(chat ? ", chat" : ""));
             }
         }
+    }
+
+    void everySplitAndJoinedChatGivesWhatOneCleanArrivalGives()
+    {
+        // The client's army with blank lines between rows, as a player may
+        // have edited the file: 40 rows all the same.
+        QList<QByteArray> lines = GameFolder::splitLines(ClientArmy);
+        lines.insert(20, "");
+        lines.insert(31, "   ");
+        const QByteArray armyMessage = Messages::armyMessage(lines.join("\r\n") + "\r\n");
+        // Thousands of games: in memory where the system has a place for it.
+        TempGameFolder hostTmp(TempGameFolder::InMemory);
+        QVERIFY(hostTmp.write("Castle_Guard.arm", army(ArmyTexts::oneOfEachKind(38))));
+        const GameFolder hostFolder(hostTmp.path());
+        struct Host
+        {
+            explicit Host(const GameFolder &folder) : session(folder)
+            {
+                session.setSendFunction(pipe.hostEnd());
+                session.setOutputBox(&box);
+                session.setSelectionProvider([] {
+                    return HostSelections{"Castle.map", "Castle_Guard.arm", false};
+                });
+                session.connectionAccepted("127.0.0.1", 50000);
+            }
+            MemoryPipe pipe;
+            TextOutputBox box;
+            HostSession session;
+        };
+        const auto hostGets = [&](const QList<QByteArray> &pieces) {
+            // Removed rather than overwritten: a file cut to nothing is flushed
+            // to disk at once, which would make the thousands of runs slow.
+            for (const char *name : {"ClientARMY.tmp", "TopARMY.tmp", "HostGame.sav"})
+                QFile::remove(hostTmp.file(name));
+            Host host(hostFolder);
+            for (const QByteArray &piece : pieces)
+                host.session.received(piece);
+            return QList<QByteArray>{host.pipe.takeToClient(), hostTmp.read("ClientARMY.tmp")};
+        };
+        const QList<QByteArray> clean = hostGets({armyMessage});
+        // One start data message of 80 rows: the row behind the blank lines
+        // is not lost, and the start data is not sent twice.
+        QCOMPARE(clean.first().count("SAVEDATA1: "), 1);
+        QCOMPARE(clean.first().count("\r\n"), 80);
+
+        const QByteArray before = "CLIENT: ready", after = "CLIENT: over";
+        for (const bool chat : {false, true}) {
+            const QByteArray bytes = chat ? before + armyMessage + after : armyMessage;
+            // Chat behind a whole army runs the completion step again, which
+            // sends the same start data again; a chat line cut in two does
+            // so twice.
+            for (int at = 1; at < bytes.size(); ++at) {
+                const QList<QByteArray> got = hostGets(MemoryPipe::cut(bytes, {at}));
+                const qsizetype sends = got.first().size() / clean.first().size();
+                QVERIFY2(got.first() == clean.first().repeated(sends) && sends >= 1 &&
+                             (chat || sends == 1) && got.last() == clean.last(),
+                         qPrintable(
+                             QStringLiteral("army cut at %1%2").arg(at).arg(chat ? ", chat" : "")));
+            }
+        }
+
+        // The start data, on the client, after the map message.
+        const QByteArray startData = clean.first();
+        TempGameFolder clientTmp(TempGameFolder::InMemory);
+        const GameFolder clientFolder(clientTmp.path());
+        const auto clientGets = [&](const QList<QByteArray> &pieces) {
+            for (const char *name : {"HostGame.tmp", "ClientGame.sav"})
+                QFile::remove(clientTmp.file(name));
+            TextOutputBox box;
+            ClientSession client(clientFolder);
+            client.setOutputBox(&box);
+            client.connected("127.0.0.1", 3456);
+            client.received("MAP: Castle.map");
+            for (const QByteArray &piece : pieces)
+                client.received(piece);
+            return clientTmp.read("ClientGame.sav");
+        };
+        const QByteArray save = clientGets({startData});
+        QCOMPARE(GameFolder::splitLines(save).size(), 81);
+        for (const bool chat : {false, true}) {
+            const QByteArray bytes = chat ? "SERVER: go" + startData + "SERVER: bye" : startData;
+            for (int at = 1; at < bytes.size(); ++at)
+                QVERIFY2(clientGets(MemoryPipe::cut(bytes, {at})) == save,
+                         qPrintable(QStringLiteral("start data cut at %1%2")
+                                        .arg(at)
+                                        .arg(chat ? ", chat" : "")));
+        }
+
+        // A command, converted on the host; the chat with it is shown.
+        Host host(hostFolder);
+        host.session.received(armyMessage);
+        QVERIFY(host.session.startEnabled());
+        host.session.gameStarted();
+        const QByteArray move = command("5022", 'W');
+        const QByteArray converted =
+            command(QByteArray::number(flipObjectID(host.session.objectCount(), 5022)), 'E');
+        for (const QByteArray &chatBefore : {QByteArray(), QByteArray("CLIENT: hi")}) {
+            for (const QByteArray &chatAfter : {QByteArray(), QByteArray("CLIENT: gg")}) {
+                const QByteArray bytes = chatBefore + move + chatAfter;
+                for (int at = 0; at < bytes.size(); ++at) {
+                    QFile::remove(hostTmp.file("GameLog.txt"));
+                    for (const QByteArray &piece :
+                         at ? MemoryPipe::cut(bytes, {at}) : QList<QByteArray>{bytes})
+                        host.session.received(piece);
+                    const QByteArray what = bytes + " cut at " + QByteArray::number(at);
+                    QVERIFY2(hostTmp.read("Receive/AICommand.xml") == converted + "\r\n", what);
+                    QVERIFY2(hostTmp.read("GameLog.txt") == "RCVD:" + converted + "\r\n", what);
+                    QVERIFY(QFile::remove(hostTmp.file("Receive/AICommand.xml")));
+                    if (!chatAfter.isEmpty() && at <= bytes.size() - chatAfter.size())
+                        QVERIFY2(host.box.text.contains(chatAfter), what);
+                    if (at == 0 && !chatBefore.isEmpty())
+                        QVERIFY2(host.box.text.contains(chatBefore), what);
+                }
+            }
+        }
+    }
+
+    void aCommandEndsAtItsRootEndOrWaitsBoundedForIt()
+    {
+        Game game;
+        game.host.received(Messages::armyMessage(ClientArmy));
+        QVERIFY(game.host.startEnabled());
+        game.host.gameStarted();
+        // The first "</Root>" ends the command; what follows is shown.
+        game.host.received(command("5022", 'W') + "</Root>CLIENT: x");
+        QCOMPARE(game.hostTmp.read("Receive/AICommand.xml"), command("5003", 'E') + "\r\n");
+        QVERIFY(game.hostBox.text.endsWith(command("5003", 'E') + "\r\n</Root>\r\nCLIENT: x\r\n"));
+        QVERIFY(QFile::remove(game.hostTmp.file("Receive/AICommand.xml")));
+        // A command that ends otherwise waits for the rest, then goes as it is.
+        const QByteArray other = "<Root><Command FlagID='5022' Direction='W' SerpentJump='No'/>";
+        game.host.received(other);
+        QTest::qWait(300);
+        QVERIFY(!QFile::exists(game.hostTmp.file("Receive/AICommand.xml")));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(game.hostTmp.file("Receive/AICommand.xml")), 10000);
+        QCOMPARE(game.hostTmp.read("Receive/AICommand.xml"),
+                 "<Root><Command FlagID='5003' Direction='E' SerpentJump='No'/>\r\n");
+        QVERIFY(QFile::remove(game.hostTmp.file("Receive/AICommand.xml")));
+        // ... or as soon as the next message begins.
+        game.host.received(other);
+        game.host.received("CLIENT: your move");
+        QCOMPARE(game.hostTmp.read("Receive/AICommand.xml"),
+                 "<Root><Command FlagID='5003' Direction='E' SerpentJump='No'/>\r\n");
+        QVERIFY(game.hostBox.text.endsWith("CLIENT: your move\r\n"));
+        // Flag numbers outside the game's and commands of any size are
+        // refused over the connection and through the bridge alike.
+        QVERIFY(QFile::remove(game.hostTmp.file("Receive/AICommand.xml")));
+        game.host.received(command("0000", 'N'));
+        game.host.received("<Root><Command FlagID='5001' " + QByteArray(100000, 'x') + "</Root>");
+        QVERIFY(!QFile::exists(game.hostTmp.file("Receive/AICommand.xml")));
+        QCOMPARE(game.hostBox.text.count("A command from the other player was refused ("), 2);
+        game.host.gameStopped();
+
+        Game bridge(Session::Transport::Bridge);
+        bridge.host.answer(Messages::armyMessage(ClientArmy));
+        bridge.host.gameStarted();
+        QCOMPARE(bridge.host.answer(QByteArray(BridgeCommand).replace("5022", "0000")),
+                 Session::Poll::KeepPolling);
+        QCOMPARE(bridge.host.answer(BridgeCommand + QByteArray(1000, ' ')),
+                 Session::Poll::KeepPolling);
+        QVERIFY(!QFile::exists(bridge.hostTmp.file("Receive/AICommand.xml")));
+        QCOMPARE(bridge.hostBox.text.count("A command from the other player was refused ("), 2);
+        bridge.host.gameStopped();
+    }
+
+    void mapMessagesOnlyWhereAMessageBegins()
+    {
+        Game game;
+        ClientSession &s = game.client;
+        s.received("SERVER: shall we try MAP: Valley.map?");
+        QVERIFY(s.mapName().isEmpty() && !s.sendEnabled());
+        QVERIFY(game.clientBox.text.endsWith("SERVER: shall we try MAP: Valley.map?\r\n"));
+        s.received("MAP: Castle.mapSERVER: hello");
+        QCOMPARE(s.mapName(), QByteArray("Castle.map"));
+        QVERIFY(s.sendEnabled());
+        QVERIFY(game.clientBox.text.endsWith("MAP: Castle.map\r\nSERVER: hello\r\n"));
+        s.received("SERVER: shall we try MAP: Valley.map?");
+        QCOMPARE(s.mapName(), QByteArray("Castle.map"));
+        // A map message cut in two is put together again.
+        s.received("MAP: Val");
+        s.received("ley.map");
+        QCOMPARE(s.mapName(), QByteArray("Valley.map"));
+    }
+
+    void shortArmiesAndStartDataComplete()
+    {
+        Game game;
+        // An army of 30 rows completes once nothing more comes.
+        QList<QByteArray> lines = GameFolder::splitLines(ClientArmy).mid(0, 31);
+        game.host.received(Messages::armyMessage(lines.join("\r\n") + "\r\n"));
+        QVERIFY(!game.host.startEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(game.host.startEnabled(), 10000);
+        const QByteArray startData = game.pipe.takeToClient();
+        QCOMPARE(startData.count("\r\n"), 70);
+        QCOMPARE(GameFolder::splitLines(game.hostTmp.read("HostGame.sav")).size(), 71);
+        // The start data of 70 rows: at once when a chat line follows it,
+        // else once nothing more comes.
+        game.client.received("MAP: Castle.map");
+        game.client.received(startData + "SERVER: hi");
+        QVERIFY(game.client.startEnabled());
+        QCOMPARE(GameFolder::splitLines(game.clientTmp.read("ClientGame.sav")).size(), 71);
+        Game other;
+        other.client.received("MAP: Castle.map");
+        other.client.received(startData.left(5000));
+        other.client.received(startData.mid(5000));
+        QVERIFY(!other.client.startEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(other.client.startEnabled(), 10000);
+        QCOMPARE(other.clientTmp.read("ClientGame.sav"), game.clientTmp.read("ClientGame.sav"));
+    }
+
+    void armiesThatWouldWrapTheObjectCountAreRefused()
+    {
+        // 41 rows, over TCP/IP and through the bridge.
+        const QByteArray rows41 = ClientArmy + QByteArray("001 ").repeated(40) + "\r\n";
+        for (const auto transport : {Session::Transport::Tcp, Session::Transport::Bridge}) {
+            Game game(transport);
+            if (transport == Session::Transport::Tcp)
+                game.host.received(Messages::armyMessage(rows41));
+            else
+                game.host.answer(Messages::armyMessage(rows41));
+            QVERIFY(!game.host.startEnabled() && game.pipe.toClient.isEmpty());
+            QVERIFY2(game.hostBox.text.contains("rows"), game.hostBox.text.constData());
+            QVERIFY(game.hostBox.text.contains("refused") ||
+                    game.hostBox.text.contains("could not be made"));
+            // The host's own army: long rows full of flags, more than the
+            // board holds.
+            QVERIFY(game.hostTmp.write(
+                "Castle_Guard.arm",
+                "Castle\r\n" + (QByteArray("001 ").repeated(100) + "\r\n").repeated(40)));
+            if (transport == Session::Transport::Tcp)
+                game.host.received(Messages::armyMessage(ClientArmy));
+            else
+                game.host.answer(Messages::armyMessage(ClientArmy));
+            QVERIFY(!game.host.startEnabled() && game.pipe.toClient.isEmpty());
+            QVERIFY2(game.hostBox.text.contains("4012 flags; a game has at most 3200"),
+                     game.hostBox.text.constData());
+        }
+        // The client sends no army of more than 40 rows.
+        Game game;
+        QVERIFY(game.clientTmp.write("Big.arm", rows41));
+        QString error;
+        QVERIFY(!game.client.sendArmy("Big.arm", &error));
+        QVERIFY(error.contains("41 rows") && game.pipe.toHost.isEmpty());
+    }
+
+    void aStaleTopArmyOfAnotherSpellingIsNeverRead()
+    {
+        const QList<QByteArray> expected = filesOfWholeMessages();
+        Game game(Session::Transport::Tcp, true);
+        // Both spellings in the folder, the other one stale.
+        QVERIFY(game.hostTmp.write("TopARMY.tmp", "an earlier game\r\n"));
+        QVERIFY(
+            game.hostTmp.write("TopArmy.tmp", "\r\n" + QByteArray("012 ").repeated(40) + "\r\n"));
+        game.playTcp();
+        compareFiles(game, expected, "stale TopArmy.tmp");
     }
 };
 

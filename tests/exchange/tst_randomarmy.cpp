@@ -156,6 +156,41 @@ private slots:
         }
     }
 
+    void homesOnTheEdgesHaveGuardsOnlyOnTheBoard_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::newRow("row 1") << 1 << 20;
+        QTest::newRow("row 40") << 40 << 20;
+        QTest::newRow("column 1") << 20 << 1;
+        QTest::newRow("column 40") << 20 << 40;
+        QTest::newRow("corner") << 40 << 40;
+    }
+    void homesOnTheEdgesHaveGuardsOnlyOnTheBoard()
+    {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        TempGameFolder tmp;
+        TestMap map;
+        map.cell[1][2] = "X00"; // slot 1, never the home
+        map.cell[row][column] = "X00";
+        map.counts = {"3", "0", "0", "0", "0", "0", "0", "0", "0", "4", "0", "1"};
+        QVERIFY(tmp.write("Edge.map", map.bytes()));
+        const QList<QByteArray> army = generate(tmp, "Edge.map", 5);
+        QCOMPARE(army.size(), 41);
+        QCOMPARE(at(army, row, column), 12);
+        // Outside the board reads as class 0: the guards stand on the sides
+        // that lie on it, the rest of kind 10 goes elsewhere.
+        const QList<QPair<int, int>> sides = {
+            {row + 1, column}, {row - 1, column}, {row, column + 1}, {row, column - 1}};
+        for (const auto &[r, c] : sides) {
+            if (r >= 1 && r <= 40 && c >= 1 && c <= 40)
+                QCOMPARE(at(army, r, c), 10);
+        }
+        QCOMPARE(kinds(army)[10], 4);
+        QCOMPARE(kinds(army)[1], 3);
+    }
+
     void faultsAreReportedAndWriteNothing_data()
     {
         QTest::addColumn<QString>("name");
@@ -168,12 +203,6 @@ private slots:
         map.rect(11, 5, 11, 24, "X00");
         QTest::newRow("21 X") << "Many.map" << map.bytes() << "21 flag placement cells";
         map.rect(11, 5, 11, 24, "T02");
-        map.cell[12][40] = "X00";
-        QTest::newRow("X in column 40") << "Edge.map" << map.bytes() << "(row 12, column 40)";
-        map.cell[12][40] = "T02";
-        map.cell[40][12] = "X00";
-        QTest::newRow("X in row 40") << "Edge.map" << map.bytes() << "(row 40, column 12)";
-        map.cell[40][12] = "T02";
         map.cell[20][20] = "X00";
         for (const char *text : {"abc", "3.5", "40000", "-32769", ""}) {
             map.counts[4] = text;

@@ -8,7 +8,10 @@
 #include "tcpwindowtesting.h"
 #include "tempgamefolder.h"
 
+#include <QAccessible>
 #include <QCheckBox>
+#include <QDir>
+#include <QLabel>
 #include <QTest>
 
 class TestHvdHostTCPIP : public QObject
@@ -16,6 +19,21 @@ class TestHvdHostTCPIP : public QObject
     Q_OBJECT
 
 private slots:
+    void missingFoldersAreToldAndMyIPIsReadWithItsValue()
+    {
+        RecordedBoxes boxes;
+        TempGameFolder tmp;
+        QVERIFY(QDir(tmp.file(QStringLiteral("Receive"))).removeRecursively());
+        HvdHostTCPIP host(GameFolder(tmp.path()), HvdHostTCPIP::AnyFreePort);
+        QTRY_VERIFY(output(&host)->text().contains("the game folder has no Receive folder: "));
+        QVERIFY(!output(&host)->text().contains("no Send folder"));
+        QVERIFY(!QDir(tmp.file(QStringLiteral("Receive"))).exists());
+        auto *myIP = control<QLabel>(&host, "MyIP");
+        QVERIFY(!myIP->text().isEmpty());
+        QCOMPARE(QAccessible::queryAccessibleInterface(myIP)->text(QAccessible::Name),
+                 QStringLiteral("Host TCP/IP Address: ") + myIP->text());
+    }
+
     void choosesMapAndArmyBeforeSendingTheMap()
     {
         RecordedBoxes boxes;
