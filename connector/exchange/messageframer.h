@@ -61,9 +61,9 @@ public:
             Blank,       ///< blank lines behind a whole large message
         };
         Kind kind;
-        QByteArray text;     ///< the bytes as they arrived
+        QByteArray text;      ///< the bytes as they arrived
         QByteArray payload{}; ///< Completed: the whole message's payload
-        bool begins = false; ///< Piece, Completed: the piece holds the marker
+        bool begins = false;  ///< Piece, Completed: the piece holds the marker
     };
 
     /// large: the kind of large message the role awaits (its marker, rows
