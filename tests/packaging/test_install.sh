@@ -41,6 +41,27 @@ if [ "${1:-}" = --windows ]; then
     export QT_QPA_PLATFORM=xcb
     window_appears "$1/games/halvard-connect" HvdConnect HvdConnect "$2"
     window_appears "$1/games/halvard-mapeditor" "Halvard Map Editor" HvdMapEditor "$2"
+    # The engine copied into the game folder opens its board window for the
+    # host of a game on Castle.map (an empty board will do).
+    game=$2/.local/share/halvard
+    printf 'Castle.map\r\nHostGame.sav\r\n0\r\nHost\r\n' >"$game/Control.ini"
+    { printf 'Castle\r\n'; for _ in $(seq 80); do printf '%.0s000 ' $(seq 40); printf '\r\n'; done; } \
+        >"$game/HostGame.sav"
+    printf 'player person\r\nwindow shown\r\nidle-exit 30\r\n' >"$game/EngineScript.txt"
+    (cd "$game" && exec ./HvdAIS2p.EXE) >"$2/HvdAIS2p.log" 2>&1 &
+    engine=$! found=no
+    for _ in $(seq 1 300); do
+        if xwininfo -root -tree | grep -qF '"HvdAIS2p - '; then
+            found=yes
+            break
+        fi
+        kill -0 "$engine" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "$engine" 2>/dev/null || true
+    wait "$engine" 2>/dev/null || true
+    [ "$found" = yes ] || { cat "$2/HvdAIS2p.log" >&2; fail "no board window from the engine"; }
+    echo "ok: the stand-in engine showed its board window from the game folder"
     exit 0
 fi
 
