@@ -15,18 +15,22 @@ fail() {
 
 # Starts a menu entry's launcher with HOME in the test folder, waits for a
 # window titled $2 and checks that the program runs from the game folder.
+# Waits up to 30 s for a window whose title holds $1 while process $2 runs.
+window_shown() {
+    local title=$1 pid=$2
+    for _ in $(seq 1 300); do
+        xwininfo -root -tree | grep -qF "$title" && return 0
+        kill -0 "$pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
 window_appears() {
     local launcher=$1 title=$2 program=$3 home=$4
     HOME=$home "$launcher" >"$home/$program.log" 2>&1 &
     local pid=$! found=no
-    for _ in $(seq 1 300); do
-        if xwininfo -root -tree | grep -qF "\"$title\""; then
-            found=yes
-            break
-        fi
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
+    window_shown "\"$title\"" "$pid" && found=yes
     local exe
     exe=$(readlink "/proc/$pid/exe" || true)
     kill "$pid" 2>/dev/null || true
@@ -50,14 +54,7 @@ if [ "${1:-}" = --windows ]; then
     printf 'player person\r\nwindow shown\r\nidle-exit 30\r\n' >"$game/EngineScript.txt"
     (cd "$game" && exec ./HvdAIS2p.EXE) >"$2/HvdAIS2p.log" 2>&1 &
     engine=$! found=no
-    for _ in $(seq 1 300); do
-        if xwininfo -root -tree | grep -qF '"HvdAIS2p - '; then
-            found=yes
-            break
-        fi
-        kill -0 "$engine" 2>/dev/null || break
-        sleep 0.1
-    done
+    window_shown '"HvdAIS2p - ' "$engine" && found=yes
     kill "$engine" 2>/dev/null || true
     wait "$engine" 2>/dev/null || true
     [ "$found" = yes ] || { cat "$2/HvdAIS2p.log" >&2; fail "no board window from the engine"; }
