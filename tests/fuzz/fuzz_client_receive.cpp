@@ -13,7 +13,9 @@
 //     until one is taken, then the game's.
 // Invariants:
 // - A start data message split anywhere gives the files, the map name, the
-//   completeness and the buttons of the unsplit message.
+//   completeness and the buttons of the unsplit message. One with more rows
+//   than start data is refused whole; split, it is refused or gives what its
+//   first rows alone give.
 // - Whatever arrives, the start data kept stays within its limit, a map name
 //   taken is a bare file name ending in ".map", the game folder holds no file
 //   but those the client writes, and each completion leaves a "ClientGame.sav"
@@ -82,11 +84,13 @@ void checkSplit(FuzzInput &input)
     cuts.byte();
     for (int i = 0; i < 7; ++i)
         cuts.number16();
-    const QByteArray message = Messages::startDataMessage(rowLetters(cuts.rest()));
+    const QByteArray startData = rowLetters(cuts.rest());
+    const QByteArray message = Messages::startDataMessage(startData);
 
     ClientRun whole(Session::Transport::Tcp);
     ClientRun split(Session::Transport::Tcp);
-    for (ClientRun *run : {&whole, &split}) {
+    ClientRun first(Session::Transport::Tcp);
+    for (ClientRun *run : {&whole, &split, &first}) {
         run->session.received(Messages::mapMessage(map));
         if (!chat.isEmpty())
             run->session.received(Messages::chatMessage(Role::Host, chat));
@@ -99,6 +103,19 @@ void checkSplit(FuzzInput &input)
 
     for (ClientRun *run : {&whole, &split})
         run->checkBounds();
+    const qsizetype bound = pastRowBound(startData, 0, Messages::StartDataRows);
+    if (bound >= 0) {
+        // More rows than start data has: refused whole; split, refused too
+        // or taken with its first rows, as a run given only those takes it.
+        FUZZ_CHECK(whole.completions == 0);
+        if (split.completions > 0) {
+            first.session.received(Messages::startDataMessage(startData.left(bound)));
+            FUZZ_CHECK(first.completions > 0);
+            FUZZ_CHECK(sameFiles(first.dir->path(), split.dir->path()));
+            FUZZ_CHECK(first.session.startEnabled() == split.session.startEnabled());
+        }
+        return;
+    }
     FUZZ_CHECK(sameFiles(whole.dir->path(), split.dir->path()));
     FUZZ_CHECK(whole.session.mapName() == split.session.mapName());
     FUZZ_CHECK(whole.session.startDataComplete() == split.session.startDataComplete());

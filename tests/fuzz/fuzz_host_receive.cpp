@@ -11,7 +11,9 @@
 //   kind 2 (bridge): poll answers separated by zero bytes.
 // Invariants:
 // - An army message split anywhere gives the files, the start data sent, the
-//   object count and the buttons of the unsplit message.
+//   object count and the buttons of the unsplit message. One with more rows
+//   than an army is refused whole; split, it is refused or gives what its
+//   first rows alone give.
 // - Whatever arrives, the army kept stays within its limit, the game folder
 //   holds no file but those the host writes, and each completion sends the
 //   start data message of the "HostGame.sav" it wrote, with the object count
@@ -78,12 +80,14 @@ void checkSplit(FuzzInput &input)
     cuts.byte();
     for (int i = 0; i < 7; ++i)
         cuts.number16();
-    const QByteArray message = Messages::armyMessage(rowLetters(cuts.rest()));
+    const QByteArray army = rowLetters(cuts.rest());
+    const QByteArray message = Messages::armyMessage(army);
 
     HostRun whole(Session::Transport::Tcp);
     HostRun split(Session::Transport::Tcp);
+    HostRun first(Session::Transport::Tcp);
     if (!chat.isEmpty()) {
-        for (HostRun *run : {&whole, &split})
+        for (HostRun *run : {&whole, &split, &first})
             run->session.received(Messages::chatMessage(Role::Client, chat));
     }
     whole.session.received(message);
@@ -94,6 +98,23 @@ void checkSplit(FuzzInput &input)
 
     for (HostRun *run : {&whole, &split})
         run->checkBounds();
+    const qsizetype bound = pastRowBound(army, Messages::ArmyHeaderLines, Messages::ArmyRows);
+    if (bound >= 0) {
+        // More rows than an army has: the whole message is refused. An
+        // arrival that ends with the last row of a whole army (or blank lines
+        // behind it) completes it, and the rows after it come as later text,
+        // so the split run either refused the army too or took its first rows
+        // as a run given only those does.
+        FUZZ_CHECK(whole.completions == 0);
+        if (split.completions > 0) {
+            first.session.received(Messages::armyMessage(army.left(bound)));
+            FUZZ_CHECK(first.completions > 0);
+            FUZZ_CHECK(sameFiles(first.dir->path(), split.dir->path()));
+            FUZZ_CHECK(first.sent.last() == split.sent.last());
+            FUZZ_CHECK(first.session.objectCount() == split.session.objectCount());
+        }
+        return;
+    }
     FUZZ_CHECK(sameFiles(whole.dir->path(), split.dir->path()));
     FUZZ_CHECK(whole.session.armyComplete() == split.session.armyComplete());
     FUZZ_CHECK((whole.completions > 0) == (split.completions > 0));

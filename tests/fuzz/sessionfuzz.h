@@ -2,6 +2,7 @@
 
 #include "fuzzinput.h"
 #include "outputbox.h"
+#include "reassembly.h"
 
 #include <QByteArray>
 #include <QList>
@@ -40,6 +41,29 @@ inline QByteArray rowLetters(const QByteArray &raw)
             rows += code == 16 ? '\r' : '\n';
     }
     return rows;
+}
+
+/// When a payload holds more rows than a whole message (rows as Reassembly
+/// counts them: lines after the header that hold more than blanks), where
+/// the last row of a whole message ends, just past its line end; -1 otherwise.
+inline qsizetype pastRowBound(const QByteArray &payload, int headerLines, int rows)
+{
+    if (Reassembly::countRows(payload, headerLines) <= rows)
+        return -1;
+    int lines = 0;
+    int counted = 0;
+    bool text = false;
+    for (qsizetype at = 0; at < payload.size(); ++at) {
+        const char c = payload.at(at);
+        if (c != '\n') {
+            text = text || (c != ' ' && c != '\r');
+            continue;
+        }
+        if (lines++ >= headerLines && text && ++counted == rows)
+            return at + 1;
+        text = false;
+    }
+    return -1;
 }
 
 /// The pieces in which a connection delivers a message: cut at up to seven
