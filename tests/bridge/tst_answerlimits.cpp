@@ -77,7 +77,8 @@ private slots:
         QCOMPARE(why, reason);
 
         StandInBridge bridge;
-        const StandInBridge::Reply reply{StandInBridge::Reply::Kind::Page, body};
+        StandInBridge::Reply reply;
+        reply.body = body;
         bridge.answerWith(&reply);
         createBridgeBrowser()->setBaseUrl(bridge.url());
         QElapsedTimer clock;

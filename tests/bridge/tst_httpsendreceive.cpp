@@ -119,7 +119,8 @@ private slots:
         // A moved server: the redirect is reported, not followed or taken
         // as the answer.
         StandInBridge capture;
-        StandInBridge::Reply reply{StandInBridge::Reply::Kind::Raw};
+        StandInBridge::Reply reply;
+        reply.kind = StandInBridge::Reply::Kind::Raw;
         capture.answerWith(&reply);
         reply.body = "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/Bridge/GetData.asp"
                      "\r\nContent-Length: 20\r\nConnection: close\r\n\r\n"
@@ -153,7 +154,8 @@ private slots:
     void releasedBrowserSilencesItsRequests()
     {
         StandInBridge silent;
-        const StandInBridge::Reply never{StandInBridge::Reply::Kind::Silent};
+        StandInBridge::Reply never;
+        never.kind = StandInBridge::Reply::Kind::Silent;
         silent.answerWith(&never);
         createBridgeBrowser()->setBaseUrl(silent.url());
         bridgeBrowser()->setSlowAnswerMs(200);
