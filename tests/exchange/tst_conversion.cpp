@@ -127,12 +127,6 @@ private slots:
         QCOMPARE(codesOf(save.mid(41)),
                  QByteArray("R11 R09 R07 R05 R03 R01 R12 R10 R08 R06 R04 R02 "));
         QCOMPARE(host.startData, swapSides(save.mid(1).join("\r\n") + "\r\n"));
-
-        QRandomGenerator random(5);
-        QVERIFY(tmp.write("Own.arm", randomArmy(random, 20)));
-        QCOMPARE(hostCompletionFiles(folder, randomArmy(random, 23), "Valley.map", "Own.arm")
-                     .objectCount,
-                 qint16(43));
     }
 
     void cellTravelsToTheOtherEndAndBack()
