@@ -1,9 +1,10 @@
 #pragma once
 
 // A stand-in bridge server on 127.0.0.1 that a test scripts request by
-// request: it answers with a page built in the test (also a hostile one),
-// answers late, or takes the request and closes without a word. It records
-// every request whole, with the time it arrived and the time it was answered.
+// request: it answers with a page built in the test (also a hostile one) or
+// raw bytes, answers late, breaks off, or takes the request and never
+// answers. It records every request byte for byte, with the time it arrived
+// and the time it was answered.
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -19,15 +20,16 @@ public:
     /// What the server does with one request.
     struct Reply
     {
-        /// Close: no answer at all; Broken: an answer that is no HTTP.
-        enum class Kind { Page, Close, Broken };
+        /// Raw: body is the whole answer, head included; Silent: no answer
+        /// ever, the connection stays open; Broken: an answer cut short.
+        enum class Kind { Page, Raw, Silent, Broken };
         Kind kind = Kind::Page;
-        QByteArray body;  ///< the body element's content (Page)
-        int delayMs = 0;  ///< how long the answer is held back
-        bool raw = false; ///< body is the whole page, not wrapped in html/body
+        QByteArray body; ///< the body element's content (Page)
+        int delayMs = 0; ///< how long the answer is held back
     };
     struct Request
     {
+        QByteArray head; ///< request line and headers
         QByteArray path;
         QByteArray body;
         qint64 arrivedNs = 0;
@@ -49,6 +51,11 @@ public:
                 connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             }
         });
+    }
+    /// Answers every request with `*reply` as it stands when the request comes.
+    void answerWith(const Reply *reply)
+    {
+        script = [reply](const Request &) { return *reply; };
     }
     QUrl url() const
     {
@@ -78,6 +85,7 @@ private:
         if (end < 0 || buffer.size() - end - 4 < length.match(head).captured(1).toInt())
             return;
         Request request;
+        request.head = head;
         request.path = head.mid(head.indexOf(' ') + 1);
         request.path.truncate(request.path.indexOf(' '));
         request.body = buffer.mid(end + 4);
@@ -86,15 +94,17 @@ private:
         const int index = int(requests.size());
         requests.append(request);
         const Reply reply = script ? script(request) : defaultReply(request);
+        if (reply.kind == Reply::Kind::Silent)
+            return;
         QTimer::singleShot(reply.delayMs, socket, [this, socket, reply, index] {
             if (reply.kind == Reply::Kind::Page) {
-                const QByteArray page =
-                    reply.raw ? reply.body
-                              : "<html><head></head><body>" + reply.body + "</body></html>";
+                const QByteArray page = "<html><head></head><body>" + reply.body + "</body></html>";
                 socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
                               QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" +
                               page);
             }
+            if (reply.kind == Reply::Kind::Raw)
+                socket->write(reply.body);
             if (reply.kind == Reply::Kind::Broken)
                 socket->write("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\ncut off");
             requests[index].answeredNs = nowNs();

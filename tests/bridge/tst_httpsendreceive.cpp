@@ -2,69 +2,12 @@
 #include "bridgeoutcome.h"
 #include "httpsendreceive.h"
 #include "hvdsessionsview.h"
+#include "standinbridge.h"
 
 #include <QPointer>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 using namespace HTTPSendReceive;
-
-namespace {
-
-// A stand-in server that records each request (head, body) byte for byte and
-// answers with a fixed page, or not at all.
-class CaptureServer : public QObject
-{
-public:
-    QByteArray response;
-    bool silent = false;
-    QList<QPair<QByteArray, QByteArray>> requests;
-
-    CaptureServer()
-    {
-        setPage("OK");
-        m_server.listen(QHostAddress::LocalHost);
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection())
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
-        });
-    }
-    QUrl url() const
-    {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
-    }
-    void setPage(const QByteArray &body)
-    {
-        response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n"
-                   "<html><head></head><body>" +
-                   body + "</body></html>";
-    }
-
-private:
-    void read(QTcpSocket *socket)
-    {
-        QByteArray &buffer = m_buffers[socket];
-        buffer += socket->readAll();
-        const int end = buffer.indexOf("\r\n\r\n");
-        static const QRegularExpression length(QStringLiteral("\r\ncontent-length: *(\\d+)"),
-                                               QRegularExpression::CaseInsensitiveOption);
-        const QByteArray head = buffer.left(end);
-        if (end < 0 || buffer.size() - end - 4 < length.match(head).captured(1).toInt())
-            return;
-        requests.append({head, buffer.mid(end + 4)});
-        m_buffers.remove(socket);
-        if (silent)
-            return;
-        socket->write(response);
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QTcpSocket *, QByteArray> m_buffers;
-};
-
-} // namespace
 
 class TestHttpSendReceive : public QObject
 {
@@ -80,13 +23,15 @@ private slots:
         BridgeBrowser *browser = createBridgeBrowser();
         QCOMPARE(browser->pageUrl(QStringLiteral("/Bridge/GetData.asp")),
                  QUrl(QStringLiteral(HVD_BRIDGE_URL "/Bridge/GetData.asp")));
-        CaptureServer capture;
+        StandInBridge capture;
+        StandInBridge::Reply reply;
+        capture.answerWith(&reply);
         browser->setBaseUrl(capture.url());
 
-        capture.setPage("12<BR>");
+        reply.body = "12<BR>";
         QCOMPARE(await(BridgeConnect("PC: My Game")).answer, QByteArray("12\r\n"));
         QVERIFY(await(BridgeSendData("12", "Client", "MAP: Old Fort.map\r\nA+B & C=%20\r\n")).ok);
-        capture.setPage("Wait");
+        reply.body = "Wait";
         QCOMPARE(await(BridgeGetData("12", "Host")).answer, QByteArray("Wait"));
         QVERIFY(!browser->isVisible());
         QVERIFY(await(BridgeSessions()).ok);
@@ -102,9 +47,9 @@ private slots:
         };
         QCOMPARE(capture.requests.size(), expected.size());
         for (int i = 0; i < expected.size(); ++i) {
-            const QByteArray &head = capture.requests.at(i).first;
+            const QByteArray &head = capture.requests.at(i).head;
             QVERIFY(head.startsWith("POST " + expected.at(i).first + " HTTP/1.1\r\n"));
-            QCOMPARE(capture.requests.at(i).second, expected.at(i).second);
+            QCOMPARE(capture.requests.at(i).body, expected.at(i).second);
             QCOMPARE(head.toLower().count("\r\ncontent-type:"), 1);
             QVERIFY(head.contains("\r\nContent-Type: application/x-www-form-urlencoded"));
         }
@@ -173,10 +118,13 @@ private slots:
 
         // A moved server: the redirect is reported, not followed or taken
         // as the answer.
-        CaptureServer capture;
-        capture.response = "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/Bridge/GetData.asp"
-                           "\r\nContent-Length: 20\r\nConnection: close\r\n\r\n"
-                           "<body>Moved</body>\r\n";
+        StandInBridge capture;
+        StandInBridge::Reply reply;
+        reply.kind = StandInBridge::Reply::Kind::Raw;
+        capture.answerWith(&reply);
+        reply.body = "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/Bridge/GetData.asp"
+                     "\r\nContent-Length: 20\r\nConnection: close\r\n\r\n"
+                     "<body>Moved</body>\r\n";
         bridgeBrowser()->setBaseUrl(capture.url());
         const Outcome redirected = await(BridgeGetData("12", "Host"));
         QVERIFY2(!redirected.ok && redirected.error.contains(QStringLiteral("302")),
@@ -184,7 +132,8 @@ private slots:
         QCOMPARE(capture.requests.size(), 1);
 
         // A page without end is cut off, not held in memory.
-        capture.setPage(QByteArray(BridgeReply::MaxAnswerBytes + 1024, 'x'));
+        reply.body = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" +
+                     QByteArray(BridgeReply::MaxAnswerBytes + 1024, 'x');
         const Outcome huge = await(BridgeGetData("12", "Host"));
         QVERIFY2(huge.finished && !huge.ok && huge.error.contains(QStringLiteral("larger than")),
                  qPrintable(huge.error));
@@ -192,7 +141,7 @@ private slots:
         // The server takes the request and answers late: the request says it
         // is slow and waits on, since ending it could lose a message that the
         // server has already handed out.
-        capture.silent = true;
+        reply.kind = StandInBridge::Reply::Kind::Silent;
         bridgeBrowser()->setSlowAnswerMs(300);
         QPointer<BridgeReply> late = BridgeGetData("12", "Host");
         QSignalSpy slow(late.data(), &BridgeReply::slow);
@@ -204,8 +153,10 @@ private slots:
 
     void releasedBrowserSilencesItsRequests()
     {
-        CaptureServer silent;
-        silent.silent = true;
+        StandInBridge silent;
+        StandInBridge::Reply never;
+        never.kind = StandInBridge::Reply::Kind::Silent;
+        silent.answerWith(&never);
         createBridgeBrowser()->setBaseUrl(silent.url());
         bridgeBrowser()->setSlowAnswerMs(200);
         QPointer<BridgeReply> reply = BridgeGetData("12", "Host");

@@ -127,12 +127,6 @@ private slots:
         QCOMPARE(codesOf(save.mid(41)),
                  QByteArray("R11 R09 R07 R05 R03 R01 R12 R10 R08 R06 R04 R02 "));
         QCOMPARE(host.startData, swapSides(save.mid(1).join("\r\n") + "\r\n"));
-
-        QRandomGenerator random(5);
-        QVERIFY(tmp.write("Own.arm", randomArmy(random, 20)));
-        QCOMPARE(hostCompletionFiles(folder, randomArmy(random, 23), "Valley.map", "Own.arm")
-                     .objectCount,
-                 qint16(43));
     }
 
     void cellTravelsToTheOtherEndAndBack()
@@ -187,10 +181,9 @@ private slots:
 
     void flipPrimitives()
     {
+        // Both ends (more in the commands below) and the middle flag of an odd count.
         QCOMPARE(flipObjectID(24, 5001), qint16(5024));
-        QCOMPARE(flipObjectID(24, 5003), qint16(5022));
-        QCOMPARE(flipObjectID(24, 5022), qint16(5003));
-        QCOMPARE(flipObjectID(43, 5022), qint16(5022)); // the middle flag of an odd count
+        QCOMPARE(flipObjectID(43, 5022), qint16(5022));
         // Every number maps back, also where the 16-bit sum wraps.
         for (const qint16 count : {qint16(0), qint16(24), qint16(32767), qint16(-5)}) {
             for (const qint16 id : {qint16(5001), qint16(-32768), qint16(32767), qint16(0)})

@@ -4,6 +4,7 @@
 #include "tempgamefolder.h"
 
 #include <QDir>
+#include <QPoint>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -99,34 +100,51 @@ private slots:
 
     void guardsStandBelowAboveRightLeft_data()
     {
+        QTest::addColumn<QPoint>("home"); // row, column
         QTest::addColumn<QByteArray>("count10");
         QTest::addColumn<bool>("waterBelow");
-        QTest::addColumn<QList<int>>("sides"); // below, above, right, left
-        QTest::newRow("one") << QByteArray("1") << false << QList<int>{10, 0, 0, 0};
-        QTest::newRow("two") << QByteArray("2") << false << QList<int>{10, 10, 0, 0};
-        QTest::newRow("six") << QByteArray("6") << false << QList<int>{10, 10, 10, 10};
-        QTest::newRow("water below") << QByteArray("2") << true << QList<int>{0, 10, 10, 0};
+        QTest::addColumn<QList<int>>("sides"); // below, above, right, left; -1: off the board
+        const QPoint middle(15, 15);
+        QTest::newRow("one") << middle << QByteArray("1") << false << QList<int>{10, 0, 0, 0};
+        QTest::newRow("two") << middle << QByteArray("2") << false << QList<int>{10, 10, 0, 0};
+        QTest::newRow("six") << middle << QByteArray("6") << false << QList<int>{10, 10, 10, 10};
+        QTest::newRow("water below")
+            << middle << QByteArray("2") << true << QList<int>{0, 10, 10, 0};
+        // Outside the board reads as class 0: the guards stand on the sides
+        // that lie on it, the rest of kind 10 goes elsewhere.
+        const QByteArray four = "4";
+        QTest::newRow("row 1") << QPoint(1, 20) << four << false << QList<int>{10, -1, 10, 10};
+        QTest::newRow("row 40") << QPoint(40, 20) << four << false << QList<int>{-1, 10, 10, 10};
+        QTest::newRow("column 1") << QPoint(20, 1) << four << false << QList<int>{10, 10, 10, -1};
+        QTest::newRow("column 40") << QPoint(20, 40) << four << false << QList<int>{10, 10, -1, 10};
+        QTest::newRow("corner") << QPoint(40, 40) << four << false << QList<int>{-1, 10, -1, 10};
     }
     void guardsStandBelowAboveRightLeft()
     {
+        QFETCH(QPoint, home);
         QFETCH(QByteArray, count10);
         QFETCH(bool, waterBelow);
         QFETCH(QList<int>, sides);
+        const int row = home.x();
+        const int column = home.y();
         TempGameFolder tmp;
         TestMap map;
-        map.cell[5][5] = map.cell[15][15] = "X00";
+        map.cell[1][2] = "X00"; // slot 1, never the home
+        map.cell[row][column] = "X00";
         if (waterBelow)
-            map.cell[16][15] = "W01";
+            map.cell[row + 1][column] = "W01";
         map.counts = {"3", "3", "3", "0", "0", "0", "0", "0", "0", count10, "0", "1"};
         QVERIFY(tmp.write("Guard.map", map.bytes()));
         for (quint32 seed = 0; seed < 10; ++seed) {
             const QList<QByteArray> army = generate(tmp, "Guard.map", seed);
-            const int got[] = {at(army, 16, 15), at(army, 14, 15), at(army, 15, 16),
-                               at(army, 15, 14)};
+            QCOMPARE(at(army, row, column), 12);
+            const int got[] = {at(army, row + 1, column), at(army, row - 1, column),
+                               at(army, row, column + 1), at(army, row, column - 1)};
             // A side without a guard may still draw another kind.
             for (int i = 0; i < 4; ++i)
-                QVERIFY(sides[i] == 10 ? got[i] == 10 : got[i] != 10);
+                QVERIFY(sides[i] < 0 || (sides[i] == 10 ? got[i] == 10 : got[i] != 10));
             QCOMPARE(kinds(army)[10], count10.toInt());
+            QCOMPARE(kinds(army)[1], 3);
         }
     }
 
@@ -154,41 +172,6 @@ private slots:
                 }
             }
         }
-    }
-
-    void homesOnTheEdgesHaveGuardsOnlyOnTheBoard_data()
-    {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<int>("column");
-        QTest::newRow("row 1") << 1 << 20;
-        QTest::newRow("row 40") << 40 << 20;
-        QTest::newRow("column 1") << 20 << 1;
-        QTest::newRow("column 40") << 20 << 40;
-        QTest::newRow("corner") << 40 << 40;
-    }
-    void homesOnTheEdgesHaveGuardsOnlyOnTheBoard()
-    {
-        QFETCH(int, row);
-        QFETCH(int, column);
-        TempGameFolder tmp;
-        TestMap map;
-        map.cell[1][2] = "X00"; // slot 1, never the home
-        map.cell[row][column] = "X00";
-        map.counts = {"3", "0", "0", "0", "0", "0", "0", "0", "0", "4", "0", "1"};
-        QVERIFY(tmp.write("Edge.map", map.bytes()));
-        const QList<QByteArray> army = generate(tmp, "Edge.map", 5);
-        QCOMPARE(army.size(), 41);
-        QCOMPARE(at(army, row, column), 12);
-        // Outside the board reads as class 0: the guards stand on the sides
-        // that lie on it, the rest of kind 10 goes elsewhere.
-        const QList<QPair<int, int>> sides = {
-            {row + 1, column}, {row - 1, column}, {row, column + 1}, {row, column - 1}};
-        for (const auto &[r, c] : sides) {
-            if (r >= 1 && r <= 40 && c >= 1 && c <= 40)
-                QCOMPARE(at(army, r, c), 10);
-        }
-        QCOMPARE(kinds(army)[10], 4);
-        QCOMPARE(kinds(army)[1], 3);
     }
 
     void faultsAreReportedAndWriteNothing_data()

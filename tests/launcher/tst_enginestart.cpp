@@ -1,3 +1,4 @@
+#include "../engine/armies.h"
 #include "gamefolder.h"
 #include "startsequence.h"
 #include "tempgamefolder.h"
@@ -19,16 +20,11 @@ private slots:
         QVERIFY(tmp.installEngine());
         // A save file with one flag of each kind on the host's last row and
         // the opponent's twelve on the row beyond it.
-        QByteArray save = "Castle\r\n";
-        for (int row = 1; row <= 80; ++row) {
-            QByteArray line = QByteArray("000 ").repeated(40);
-            for (int kind = 1; kind <= 12 && (row == 40 || row == 41); ++kind)
-                line.replace(kind * 12 - 12, 3,
-                             (row == 40 ? "B" : "R") +
-                                 QByteArray::number(kind).rightJustified(2, '0'));
-            save += line + "\r\n";
-        }
-        QVERIFY(tmp.write(QStringLiteral("HostGame.sav"), save));
+        QList<std::array<int, 3>> flags;
+        for (int kind = 1; kind <= 12; ++kind)
+            flags.append({39, kind * 3, kind});
+        const Armies::Rows army = Armies::army(flags);
+        QVERIFY(tmp.write(QStringLiteral("HostGame.sav"), Armies::save(army, army)));
         QVERIFY(tmp.write(QStringLiteral("EngineScript.txt"), "moves 1 3\r\nidle-exit 1\r\n"));
         const GameFolder folder(tmp.path());
 

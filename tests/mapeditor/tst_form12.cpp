@@ -35,12 +35,7 @@ private slots:
             QCOMPARE(w->accessibleDescription(), w->objectName());
         }
 
-        // Showing an entry without choosing it, or typing, selects nothing;
-        // typed flags change nothing either.
-        auto *combo = e.get<QComboBox>("Combo1");
-        combo->setCurrentIndex(combo->findText(QStringLiteral("S05")));
-        QTest::keyClicks(combo->lineEdit(), QStringLiteral("S01\r"));
-        QCOMPARE(e.doc().selectedCode(), QByteArray("T02"));
+        // Typed flags change nothing.
         QTest::keyClicks(e.get<QLineEdit>("Text5"), QStringLiteral("9"));
 
         // A left drag paints every cell it enters after the first, and
@@ -70,7 +65,17 @@ private slots:
         QCOMPARE(e.doc().map().cell(7, 6), QByteArray("T02"));
         QVERIFY(!e.doc().isChanged());
 
-        // A click paints, with either button, and marks the map changed.
+        // Showing an entry without choosing it, or typing into the picker
+        // (Enter and Tab included), selects nothing: the swatch stays.
+        auto *combo = e.get<QComboBox>("Combo1");
+        const QImage swatch = e.get<QLabel>("Picture18")->pixmap().toImage();
+        combo->setCurrentIndex(combo->findText(QStringLiteral("S05")));
+        QTest::keyClicks(combo->lineEdit(), QStringLiteral("S01\r\t"));
+        QCOMPARE(e.doc().selectedCode(), QByteArray("X07"));
+        QCOMPARE(e.get<QLabel>("Picture18")->pixmap().toImage(), swatch);
+
+        // A click paints the chosen code, with either button, and marks the
+        // map changed.
         e.clickCell(8, 6, Qt::RightButton);
         QCOMPARE(e.doc().map().cell(8, 6), QByteArray("X07"));
         QVERIFY(e.doc().isChanged());

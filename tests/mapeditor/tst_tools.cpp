@@ -315,24 +315,6 @@ private slots:
         e.key(Qt::Key_Minus, Qt::ControlModifier);
         QCOMPARE(e.window->zoomPercent(), 75);
     }
-
-    void typingIntoThePickerChoosesNothing()
-    {
-        Editor e;
-        auto *combo = e.get<QComboBox>("Combo1");
-        const QImage swatch = e.get<QLabel>("Picture18")->pixmap().toImage();
-        combo->lineEdit()->clear();
-        QTest::keyClicks(combo->lineEdit(), QStringLiteral("S01"));
-        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
-        QTest::keyClick(combo->lineEdit(), Qt::Key_Tab);
-        QCOMPARE(e.doc().selectedCode(), QByteArray("T02"));
-        QCOMPARE(e.get<QLabel>("Picture18")->pixmap().toImage(), swatch);
-        e.clickCell(5, 5);
-        QCOMPARE(e.doc().map().cell(5, 5), QByteArray("T02"));
-        // Choosing from the list still chooses.
-        e.pick("S01");
-        QCOMPARE(e.doc().selectedCode(), QByteArray("S01"));
-    }
 };
 
 QTEST_MAIN(TestTools)
