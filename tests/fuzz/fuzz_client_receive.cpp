@@ -17,9 +17,10 @@
 //   than start data is refused whole; split, it is refused or gives what its
 //   first rows alone give.
 // - Whatever arrives, the start data kept stays within its limit, a map name
-//   taken is a bare file name ending in ".map", the game folder holds no file
-//   but those the client writes, and each completion leaves a "ClientGame.sav"
-//   whose first line is the base name of the map taken.
+//   taken is a bare file name ending in ".map" in any letter case, the game
+//   folder holds no file but those the client writes, and each completion
+//   leaves a "ClientGame.sav" whose first line is the base name of the map
+//   taken.
 
 #include "clientsession.h"
 #include "messages.h"
@@ -64,7 +65,7 @@ struct ClientRun
         FUZZ_CHECK(session.startDataBuffer().size() <= Messages::StartDataLimit);
         const QByteArray map = session.mapName();
         if (!map.isEmpty())
-            FUZZ_CHECK(Messages::mapNameProblem(map).isEmpty() && map.endsWith(".map"));
+            FUZZ_CHECK(Messages::mapNameProblem(map).isEmpty() && map.toLower().endsWith(".map"));
         FUZZ_CHECK(
             onlyFiles(folderFiles(dir->path()), {"Send/", "Receive/", "Receive/AICommand.xml",
                                                  "GameLog.txt", "HostGame.tmp", "ClientGame.sav"}));
