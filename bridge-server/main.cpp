@@ -47,7 +47,9 @@ int parse(int argc, char **argv, Options *options)
     CLI::App app("HvdBridge: the bridge server that passes session messages between a host's "
                  "and a client's connector.",
                  "HvdBridge");
-    app.option_defaults()->always_capture_default();
+    // An option given twice takes its last value, as before CLI11.
+    app.option_defaults()->always_capture_default()->multi_option_policy(
+        CLI::MultiOptionPolicy::TakeLast);
     int idleMinutes = int(options->limits.idleSeconds / 60);
     int unjoinedMinutes = int(options->limits.unjoinedIdleSeconds / 60);
     int idleSeconds = 0;

@@ -199,6 +199,14 @@ int64_t integer(const redisReply *reply)
     return std::strtoll(text(reply).c_str(), nullptr, 10);
 }
 
+// Only what newSessionId() makes can name a session: nothing a client sends
+// becomes part of another key.
+bool plausibleId(const std::string &key)
+{
+    return key.size() == 12 &&
+           key.find_first_not_of("23456789ABCDEFGHJKMNPQRSTUVWXYZ") == std::string::npos;
+}
+
 const char *roleArg(Store::Role role)
 {
     return role == Store::Role::Host ? "0" : "1";
@@ -438,7 +446,7 @@ Store::Result RedisStore::post(const std::string &id, Role role, const std::stri
                                Ticket *ticket)
 {
     const std::string key = normalisedId(id);
-    if (key.empty() || key.size() > 64)
+    if (!plausibleId(key))
         return Result::UnknownSession;
     const Reply reply =
         run(Post, {std::to_string(m_limits.maxWaiting), key, roleArg(role), data}, nullptr);
@@ -458,7 +466,7 @@ Store::Result RedisStore::post(const std::string &id, Role role, const std::stri
 Store::Result RedisStore::take(const std::string &id, Role role, std::string *data, Ticket *ticket)
 {
     const std::string key = normalisedId(id);
-    if (key.empty() || key.size() > 64)
+    if (!plausibleId(key))
         return Result::UnknownSession;
     const Reply reply = run(Take, {key, roleArg(role)}, nullptr);
     if (!reply)

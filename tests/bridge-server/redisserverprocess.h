@@ -40,8 +40,11 @@ public:
                          QStringLiteral("--daemonize"), QStringLiteral("no")});
         if (!m_process.waitForStarted(5000))
             return false;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            if (command("PING").startsWith("+PONG"))
+        // The answer must come from this process, not from another test's
+        // server that took the port first.
+        const QByteArray ours = "process_id:" + QByteArray::number(m_process.processId());
+        for (int attempt = 0; attempt < 100 && m_process.state() == QProcess::Running; ++attempt) {
+            if (command("INFO server").contains(ours))
                 return true;
             QThread::msleep(100);
         }
@@ -66,8 +69,16 @@ public:
         if (!socket.waitForConnected(1000))
             return {};
         socket.write(line + "\r\n");
+        // A bulk answer ("$LENGTH" and the text) or a one-line one.
         QByteArray answer;
-        while (!answer.endsWith("\r\n") && socket.waitForReadyRead(2000))
+        const auto whole = [&] {
+            const int line = answer.indexOf("\r\n");
+            if (line < 0)
+                return false;
+            return !answer.startsWith('$') ||
+                   answer.size() >= line + 4 + answer.mid(1, line - 1).toInt();
+        };
+        while (!whole() && socket.waitForReadyRead(2000))
             answer += socket.readAll();
         return answer;
     }
