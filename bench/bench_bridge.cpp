@@ -16,7 +16,7 @@
 //
 //   bench_bridge [--games N] [--rate REQUESTS_PER_SECOND] [--seconds S]
 //                [--threads N] [--server PATH] [--store sqlite|redis|redis://HOST:PORT]
-//                [--instances N] [--appendfsync always|everysec]
+//                [--instances N] [--appendfsync always|everysec] [--server-threads N]
 
 #include "httpsendreceive.h"
 
@@ -309,6 +309,7 @@ int main(int argc, char **argv)
     int seconds = 10;
     int threads = 2;
     int instances = 1;
+    QStringList serverThreads;
     QString store = QStringLiteral("sqlite");
     QString appendFsync = QStringLiteral("everysec");
     QString serverPath = QStringLiteral(HVD_BRIDGE_SERVER_PATH);
@@ -330,6 +331,8 @@ int main(int argc, char **argv)
             instances = std::max(1, args[i + 1].toInt());
         else if (args[i] == QLatin1String("--appendfsync"))
             appendFsync = args[i + 1];
+        else if (args[i] == QLatin1String("--server-threads"))
+            serverThreads = QStringList{QStringLiteral("--threads"), args[i + 1]};
     }
     threads = std::min(threads, games);
 

@@ -24,9 +24,13 @@ local function keys(id)
          P..'p:'..id..':1', P..'d:'..id
 end
 -- Each key of the session lives as long as the session may stay idle; the
--- session's deadline in "all" and in its address's set moves with it.
-local function touch(id, t)
-  local v = redis.call('HMGET', P..'s:'..id, 'joined', 'address')
+-- session's deadline in "all" and in its address's set moves with it. A
+-- session touched in the last ten seconds is left as it is, so that most
+-- polls cost one look-up; `force` after a key was made or the session joined.
+local function touch(id, t, force)
+  local v = redis.call('HMGET', P..'s:'..id, 'joined', 'address', 'seen')
+  if not force and v[3] and tonumber(v[3]) + 10 > t then return end
+  redis.call('HSET', P..'s:'..id, 'seen', t)
   local ttl = unjoined
   if v[1] == '1' then ttl = idle end
   for _, k in ipairs({keys(id)}) do redis.call('EXPIRE', k, ttl) end
@@ -39,10 +43,13 @@ end
 -- become visible: the poster was told OK.
 local function recover(id, role, t)
   local p = P..'p:'..id..':'..role
+  local moved = false
   for _, seq in ipairs(redis.call('ZRANGEBYSCORE', p, '-inf', t - settleSec)) do
     redis.call('ZADD', P..'q:'..id..':'..role, seq, seq)
     redis.call('ZREM', p, seq)
+    moved = true
   end
+  return moved
 end
 )lua";
 
@@ -72,7 +79,7 @@ local order = redis.call('INCR', P..'order')
 redis.call('HSET', s, 'name', ARGV[7], 'address', addr, 'created', t, 'order', order,
            'joined', '0', 'seq', 0)
 redis.call('ZADD', P..'open', order, id)
-touch(id, t)
+touch(id, t, true)
 return 'ok'
 )lua";
 
@@ -82,16 +89,16 @@ local id, role = ARGV[5], ARGV[6]
 local s = P..'s:'..id
 if redis.call('EXISTS', s) == 0 then return {'unknown'} end
 local t = clock()
-recover(id, role, t)
+local moved = recover(id, role, t)
 local q, p = P..'q:'..id..':'..role, P..'p:'..id..':'..role
 if redis.call('ZCARD', q) + redis.call('ZCARD', p) >= tonumber(ARGV[4]) then
-  touch(id, t)
+  touch(id, t, moved)
   return {'full'}
 end
 local seq = redis.call('HINCRBY', s, 'seq', 1)
 redis.call('HSET', P..'d:'..id, seq, ARGV[7])
 redis.call('ZADD', p, t, seq)
-touch(id, t)
+touch(id, t, true)
 return {'ok', seq}
 )lua";
 
@@ -102,12 +109,12 @@ local id, role = ARGV[4], ARGV[5]
 local s = P..'s:'..id
 if redis.call('EXISTS', s) == 0 then return {'unknown'} end
 local t = clock()
-if role == '1' and redis.call('HGET', s, 'joined') ~= '1' then
+local joins = role == '1' and redis.call('HGET', s, 'joined') ~= '1'
+if joins then
   redis.call('HSET', s, 'joined', '1')
   redis.call('ZREM', P..'open', id)
 end
-recover(id, role, t)
-touch(id, t)
+touch(id, t, recover(id, role, t) or joins)
 local lent = redis.call('HMGET', s, 'lent'..role, 'lentAt'..role)
 if lent[1] and tonumber(lent[2]) > t - settleSec then return {'empty'} end
 local q = P..'q:'..id..':'..role
@@ -139,7 +146,8 @@ else
   end
   if ARGV[8] == '1' and redis.call('ZREM', q, seq) == 1 then redis.call('HDEL', d, seq) end
 end
-touch(id, clock())
+-- A post made visible may have made the queue's key.
+touch(id, clock(), ARGV[7] == '1' and ARGV[8] == '1')
 return 1
 )lua";
 
