@@ -8,8 +8,15 @@
 // threads so that the load generator does not become the bottleneck. Prints
 // requests per second and the median and 99th-percentile latency.
 //
+// With --store redis the bench starts its own redis-server (append-only file
+// on, fsync every second unless --appendfsync says otherwise) in a temporary
+// folder, or uses the one a redis://HOST:PORT address names; --instances N
+// starts N servers on it, and each request goes to the next of them in turn,
+// as a round-robin load balancer sends it.
+//
 //   bench_bridge [--games N] [--rate REQUESTS_PER_SECOND] [--seconds S]
-//                [--threads N] [--server PATH]
+//                [--threads N] [--server PATH] [--store sqlite|redis|redis://HOST:PORT]
+//                [--instances N] [--appendfsync always|everysec] [--server-threads N]
 
 #include "httpsendreceive.h"
 
@@ -19,6 +26,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
@@ -122,14 +130,14 @@ private:
 class Game : public QObject
 {
 public:
-    Game(int number, quint16 port, const Window &window, Stats &stats)
-        : m_number(number), m_port(port), m_window(window), m_stats(stats)
+    Game(int number, const std::vector<quint16> &ports, const Window &window, Stats &stats)
+        : m_number(number), m_ports(ports), m_window(window), m_stats(stats), m_next(size_t(number))
     {
     }
 
     void registerSession(std::function<void(bool)> done)
     {
-        new Request(m_port, "/Bridge/Connect.asp",
+        new Request(port(), "/Bridge/Connect.asp",
                     HTTPSendReceive::connectForm("BENCH: game " + QByteArray::number(m_number)),
                     m_window, m_stats, [this, done](int status, const QByteArray &answer) {
                         m_key = answer;
@@ -164,7 +172,7 @@ public:
                                        "\" Direction=\"N\" SerpentJump=\"No\"/></Root>";
             ++m_turn;
             m_posted = true;
-            new Request(m_port, "/Bridge/SendData.asp",
+            new Request(port(), "/Bridge/SendData.asp",
                         HTTPSendReceive::sendDataForm(m_key, role(!m_hostToMove), command),
                         m_window, m_stats, done);
             return;
@@ -172,16 +180,17 @@ public:
         if (m_thinking > 0)
             --m_thinking;
         // The waiting side polls for its own role.
-        new Request(m_port, "/Bridge/GetData.asp",
+        new Request(port(), "/Bridge/GetData.asp",
                     HTTPSendReceive::getDataForm(m_key, role(!m_hostToMove)), m_window, m_stats,
                     done);
     }
 
 private:
     static QByteArray role(bool host) { return host ? "Host" : "Client"; }
+    quint16 port() { return m_ports[m_next++ % m_ports.size()]; }
 
     int m_number;
-    quint16 m_port;
+    const std::vector<quint16> &m_ports;
     const Window &m_window;
     Stats &m_stats;
     QByteArray m_key;
@@ -190,6 +199,7 @@ private:
     bool m_posted = false;
     int m_thinking = 0;
     int m_turn = 0;
+    size_t m_next;
 };
 
 // A client thread: registers its share of the games, plays them from the
@@ -197,8 +207,9 @@ private:
 class Client : public QThread
 {
 public:
-    Client(int first, int count, quint16 port, double ratePerSecond, Window &window)
-        : m_first(first), m_count(count), m_port(port), m_rate(ratePerSecond), m_window(window)
+    Client(int first, int count, const std::vector<quint16> &ports, double ratePerSecond,
+           Window &window)
+        : m_first(first), m_count(count), m_ports(ports), m_rate(ratePerSecond), m_window(window)
     {
     }
 
@@ -211,7 +222,7 @@ protected:
     {
         std::vector<std::unique_ptr<Game>> games;
         for (int i = 0; i < m_count; ++i)
-            games.push_back(std::make_unique<Game>(m_first + i, m_port, m_window, stats));
+            games.push_back(std::make_unique<Game>(m_first + i, m_ports, m_window, stats));
         // One pacing timer per thread instead of one per game: each round
         // gives the turn to as many games, in rotation, as the rate asks for.
         QElapsedTimer played;
@@ -260,7 +271,7 @@ protected:
 private:
     int m_first;
     int m_count;
-    quint16 m_port;
+    const std::vector<quint16> &m_ports;
     double m_rate;
     Window &m_window;
 };
@@ -297,6 +308,10 @@ int main(int argc, char **argv)
     int rate = 6000;
     int seconds = 10;
     int threads = 2;
+    int instances = 1;
+    QStringList serverThreads;
+    QString store = QStringLiteral("sqlite");
+    QString appendFsync = QStringLiteral("everysec");
     QString serverPath = QStringLiteral(HVD_BRIDGE_SERVER_PATH);
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
@@ -310,30 +325,85 @@ int main(int argc, char **argv)
             threads = std::max(1, args[i + 1].toInt());
         else if (args[i] == QLatin1String("--server"))
             serverPath = args[i + 1];
+        else if (args[i] == QLatin1String("--store"))
+            store = args[i + 1];
+        else if (args[i] == QLatin1String("--instances"))
+            instances = std::max(1, args[i + 1].toInt());
+        else if (args[i] == QLatin1String("--appendfsync"))
+            appendFsync = args[i + 1];
+        else if (args[i] == QLatin1String("--server-threads"))
+            serverThreads = QStringList{QStringLiteral("--threads"), args[i + 1]};
     }
     threads = std::min(threads, games);
 
     QTemporaryDir dir;
-    QProcess server;
-    server.start(serverPath,
-                 {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
-                  dir.filePath(QStringLiteral("bench.db")),
-                  // Every game comes from 127.0.0.1 here.
-                  QStringLiteral("--max-sessions-per-address"), QString::number(games + 10),
-                  QStringLiteral("--max-connections-per-address"), QStringLiteral("100000")});
-    quint16 port = 0;
-    static const QRegularExpression listening(QStringLiteral("Listening on [^:]+:(\\d+)"));
-    while (port == 0 && server.waitForReadyRead(5000)) {
-        const QRegularExpressionMatch match =
-            listening.match(QString::fromLatin1(server.readAllStandardOutput()));
-        if (match.hasMatch())
-            port = quint16(match.captured(1).toUInt());
+    // A redis-server of the bench's own, on a free loopback port.
+    QProcess redis;
+    QString storeArg;
+    if (store == QLatin1String("redis")) {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const quint16 redisPort = probe.serverPort();
+        probe.close();
+        redis.start(QStringLiteral("redis-server"),
+                    {QStringLiteral("--port"), QString::number(redisPort), QStringLiteral("--bind"),
+                     QStringLiteral("127.0.0.1"), QStringLiteral("--dir"), dir.path(),
+                     QStringLiteral("--save"), QString(), QStringLiteral("--appendonly"),
+                     QStringLiteral("yes"), QStringLiteral("--appendfsync"), appendFsync});
+        bool answers = false;
+        for (int attempt = 0; attempt < 50 && !answers && redis.waitForStarted(5000); ++attempt) {
+            QTcpSocket ping;
+            ping.connectToHost(QHostAddress::LocalHost, redisPort);
+            answers = ping.waitForConnected(200) && ping.write("PING\r\n") > 0 &&
+                      ping.waitForReadyRead(500) && ping.readAll().startsWith("+PONG");
+            if (!answers)
+                QThread::msleep(100);
+        }
+        if (!answers) {
+            std::fprintf(stderr, "bench_bridge: redis-server did not start\n");
+            return 1;
+        }
+        storeArg = QStringLiteral("redis://127.0.0.1:%1").arg(redisPort);
+    } else if (store.startsWith(QLatin1String("redis://"))) {
+        storeArg = store;
+    } else {
+        instances = 1;
+        storeArg = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("bench.db"));
     }
-    if (port == 0) {
-        std::fprintf(stderr, "bench_bridge: HvdBridge did not start: %s\n",
-                     server.readAllStandardError().constData());
-        return 1;
+
+    std::vector<std::unique_ptr<QProcess>> servers;
+    std::vector<quint16> ports;
+    for (int n = 0; n < instances; ++n) {
+        servers.push_back(std::make_unique<QProcess>());
+        QProcess &server = *servers.back();
+        server.start(serverPath,
+                     {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--store"),
+                      storeArg,
+                      // Every game comes from 127.0.0.1 here.
+                      QStringLiteral("--max-sessions"), QString::number(std::max(1000, games + 10)),
+                      QStringLiteral("--max-sessions-per-address"), QString::number(games + 10),
+                      QStringLiteral("--max-connections-per-address"), QStringLiteral("100000")});
+        quint16 port = 0;
+        static const QRegularExpression listening(QStringLiteral("Listening on [^:]+:(\\d+)"));
+        while (port == 0 && server.waitForReadyRead(5000)) {
+            const QRegularExpressionMatch match =
+                listening.match(QString::fromLatin1(server.readAllStandardOutput()));
+            if (match.hasMatch())
+                port = quint16(match.captured(1).toUInt());
+        }
+        if (port == 0) {
+            std::fprintf(stderr, "bench_bridge: HvdBridge did not start: %s\n",
+                         server.readAllStandardError().constData());
+            return 1;
+        }
+        ports.push_back(port);
     }
+    const auto serversCpu = [&] {
+        double sum = 0;
+        for (auto &server : servers)
+            sum += cpuSeconds(server->processId());
+        return sum;
+    };
 
     Window window;
     window.clock.start();
@@ -342,7 +412,7 @@ int main(int argc, char **argv)
         const int first = games * t / threads;
         const int count = games * (t + 1) / threads - first;
         clients.push_back(
-            std::make_unique<Client>(first, count, port, double(rate) * count / games, window));
+            std::make_unique<Client>(first, count, ports, double(rate) * count / games, window));
         clients.back()->start();
     }
 
@@ -360,7 +430,7 @@ int main(int argc, char **argv)
         const qint64 from = window.clock.elapsed() + 1000;
         window.toMs = from + seconds * 1000;
         window.fromMs = from;
-        QTimer::singleShot(1000, [&] { serverCpuAtStart = cpuSeconds(server.processId()); });
+        QTimer::singleShot(1000, [&] { serverCpuAtStart = serversCpu(); });
         QTimer::singleShot(1000 + seconds * 1000, &app, &QCoreApplication::quit);
     });
     watch.start();
@@ -373,11 +443,16 @@ int main(int argc, char **argv)
                      [&] { largestWal = std::max(largestWal, QFileInfo(walPath).size()); });
     walWatch.start();
     app.exec();
-    const double serverCpu = cpuSeconds(server.processId()) - serverCpuAtStart;
+    const double serverCpu = serversCpu() - serverCpuAtStart;
+    const double redisCpu = redis.state() == QProcess::Running ? cpuSeconds(redis.processId()) : -1;
     for (auto &client : clients)
         client->wait();
-    server.terminate();
-    server.waitForFinished(5000);
+    for (auto &server : servers) {
+        server->terminate();
+        server->waitForFinished(5000);
+    }
+    redis.terminate();
+    redis.waitForFinished(5000);
 
     Stats all;
     int failedRegistrations = 0;
@@ -392,6 +467,10 @@ int main(int argc, char **argv)
     std::vector<double> &lat = all.latenciesMs;
     std::sort(lat.begin(), lat.end());
     const double rps = double(lat.size()) / seconds;
+    std::printf("store: %s, %d instance(s)%s\n", qPrintable(store), instances,
+                store == QLatin1String("redis")
+                    ? qPrintable(QStringLiteral(", appendfsync ") + appendFsync)
+                    : "");
     std::printf("games: %d\n", games);
     std::printf("client threads: %d\n", threads);
     std::printf("offered rate: %d requests/s\n", rate);
@@ -404,13 +483,17 @@ int main(int argc, char **argv)
     if (serverCpuAtStart >= 0 && !lat.empty())
         std::printf("server CPU: %.0f%% of a core, %.0f us per request\n",
                     100.0 * serverCpu / seconds, 1e6 * serverCpu / double(lat.size()));
+    if (redisCpu >= 0)
+        std::printf("redis-server CPU over the whole run: %.1f s\n", redisCpu);
     std::printf("largest write-ahead log: %.1f MiB\n", double(largestWal) / (1024.0 * 1024.0));
     std::printf("median latency: %.2f ms\n", percentile(lat, 0.5));
     std::printf("p90 latency: %.2f ms\n", percentile(lat, 0.90));
     std::printf("p95 latency: %.2f ms\n", percentile(lat, 0.95));
     std::printf("p99 latency: %.2f ms\n", percentile(lat, 0.99));
     std::printf("max latency: %.2f ms\n", lat.empty() ? 0.0 : lat.back());
-    std::printf("bridge: %.0f requests/s, median %.2f ms, p99 %.2f ms with %d sessions\n", rps,
-                percentile(lat, 0.5), percentile(lat, 0.99), games);
+    std::printf("bridge (%s, %d instance(s)): %.0f requests/s, median %.2f ms, p99 %.2f ms with "
+                "%d sessions\n",
+                qPrintable(store), instances, rps, percentile(lat, 0.5), percentile(lat, 0.99),
+                games);
     return 0;
 }

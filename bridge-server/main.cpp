@@ -1,12 +1,15 @@
 // HvdBridge: the bridge server that passes session messages between a host's
 // and a client's connector when they have no direct TCP/IP connection.
-// Options and their defaults: see usage() and the README. With --port 0 a
+// Options and their defaults: see --help and the README. With --port 0 a
 // free port is chosen; the first line on standard output always says
 // "Listening on ADDRESS:PORT".
 
 #include "httpserver.h"
 #include "pages.h"
 #include "store.h"
+#include "storefactory.h"
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <atomic>
@@ -17,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,84 +35,87 @@ struct Options
     std::string host = "127.0.0.1";
     int port = 8080;
     std::string db = "HvdBridge.db";
-    Store::Limits store;
+    std::string store;
+    Store::Limits limits;
     HttpServer::Limits http;
 };
 
-void usage()
+// Returns -1 to go on, else the exit code (0 after --help, 2 on a bad
+// command line).
+int parse(int argc, char **argv, Options *options)
 {
-    std::cerr << "usage: HvdBridge [--port N] [--host ADDRESS] [--db FILE] [--idle-minutes N]\n"
-                 "                 [--unjoined-idle-minutes N] [--max-sessions N]\n"
-                 "                 [--max-sessions-per-address N] [--max-waiting N] [--threads N]\n"
-                 "                 [--request-seconds N] [--max-connections N]\n"
-                 "                 [--max-connections-per-address N] [--trusted-proxy ADDRESS]\n"
-                 "                 [--wal-limit-kib N]\n";
-}
-
-bool number(const char *text, int min, int *out)
-{
-    char *end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (!end || *end || end == text || value < min || value > 1000000)
-        return false;
-    *out = int(value);
-    return true;
-}
-
-bool parse(int argc, char **argv, Options *options)
-{
-    for (int i = 1; i < argc; ++i) {
-        const std::string name = argv[i];
-        if (name == "--help" || name == "-h")
-            return false;
-        if (i + 1 >= argc) {
-            std::cerr << "HvdBridge: " << name << " needs a value\n";
-            return false;
-        }
-        const char *value = argv[++i];
-        int amount = 0;
-        bool ok = true;
-        if (name == "--port")
-            ok = number(value, 0, &options->port) && options->port <= 65535;
-        else if (name == "--host")
-            options->host = value;
-        else if (name == "--db")
-            options->db = value;
-        else if (name == "--trusted-proxy")
-            options->http.trustedProxy = value;
-        else if (!number(value, 1, &amount))
-            ok = false;
-        else if (name == "--idle-minutes" || name == "--idle-seconds")
-            options->store.idleSeconds = name == "--idle-minutes" ? int64_t(amount) * 60 : amount;
-        else if (name == "--unjoined-idle-minutes" || name == "--unjoined-idle-seconds")
-            options->store.unjoinedIdleSeconds =
-                name == "--unjoined-idle-minutes" ? int64_t(amount) * 60 : amount;
-        else if (name == "--threads")
-            options->http.threads = amount;
-        else if (name == "--max-waiting")
-            options->store.maxWaiting = amount;
-        else if (name == "--max-sessions")
-            options->store.maxSessions = amount;
-        else if (name == "--max-sessions-per-address")
-            options->store.maxSessionsPerAddress = amount;
-        else if (name == "--request-seconds")
-            options->http.requestSeconds = amount;
-        else if (name == "--max-connections")
-            options->http.maxConnections = amount;
-        else if (name == "--max-connections-per-address")
-            options->http.maxConnectionsPerAddress = amount;
-        else if (name == "--wal-limit-kib")
-            options->store.walLimitBytes = int64_t(amount) * 1024;
-        else {
-            std::cerr << "HvdBridge: unknown option " << name << "\n";
-            return false;
-        }
-        if (!ok) {
-            std::cerr << "HvdBridge: bad value \"" << value << "\" for " << name << "\n";
-            return false;
-        }
+    CLI::App app("HvdBridge: the bridge server that passes session messages between a host's "
+                 "and a client's connector.",
+                 "HvdBridge");
+    // An option given twice takes its last value, as before CLI11.
+    app.option_defaults()->always_capture_default()->multi_option_policy(
+        CLI::MultiOptionPolicy::TakeLast);
+    int idleMinutes = int(options->limits.idleSeconds / 60);
+    int unjoinedMinutes = int(options->limits.unjoinedIdleSeconds / 60);
+    int idleSeconds = 0;
+    int unjoinedSeconds = 0;
+    int walKib = int(options->limits.walLimitBytes / 1024);
+    const auto count = CLI::Range(1, 1000000);
+    app.add_option("--port", options->port, "TCP port to listen on; 0 picks a free one")
+        ->check(CLI::Range(0, 65535));
+    app.add_option("--host", options->host, "address to listen on");
+    app.add_option("--store", options->store,
+                   "where sessions are kept: sqlite:FILE (one server) or "
+                   "redis://HOST:PORT[/DB] (shared by several servers); default sqlite:FILE "
+                   "with the file of --db");
+    app.add_option("--db", options->db, "the SQLite file (the same as --store sqlite:FILE)");
+    app.add_option("--idle-minutes", idleMinutes, "a joined session expires after this long idle")
+        ->check(count);
+    app.add_option("--idle-seconds", idleSeconds, "the same in seconds (overrides the minutes)")
+        ->check(count)
+        ->default_str("");
+    app.add_option("--unjoined-idle-minutes", unjoinedMinutes,
+                   "a session that no client joined expires after this long idle")
+        ->check(count);
+    app.add_option("--unjoined-idle-seconds", unjoinedSeconds,
+                   "the same in seconds (overrides the minutes)")
+        ->check(count)
+        ->default_str("");
+    app.add_option("--max-sessions", options->limits.maxSessions, "the most open sessions")
+        ->check(count);
+    app.add_option("--max-sessions-per-address", options->limits.maxSessionsPerAddress,
+                   "the most open sessions registered from one client address")
+        ->check(count);
+    app.add_option("--max-waiting", options->limits.maxWaiting,
+                   "the most messages waiting for one role of a session")
+        ->check(count);
+    app.add_option("--threads", options->http.threads, "worker threads")->check(count);
+    app.add_option("--request-seconds", options->http.requestSeconds,
+                   "the whole time a request may take, from connecting to the last byte")
+        ->check(count);
+    app.add_option("--max-connections", options->http.maxConnections,
+                   "the most connections at once")
+        ->check(count);
+    app.add_option("--max-connections-per-address", options->http.maxConnectionsPerAddress,
+                   "the most connections at once from one client address")
+        ->check(count);
+    app.add_option("--trusted-proxy", options->http.trustedProxy,
+                   "address of a reverse proxy whose X-Forwarded-For names the client");
+    app.add_option("--wal-limit-kib", walKib,
+                   "SQLite: the write-ahead log is restarted once it holds this much")
+        ->check(count);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : 2;
     }
-    return true;
+    options->limits.idleSeconds = idleSeconds ? idleSeconds : int64_t(idleMinutes) * 60;
+    options->limits.unjoinedIdleSeconds =
+        unjoinedSeconds ? unjoinedSeconds : int64_t(unjoinedMinutes) * 60;
+    options->limits.walLimitBytes = int64_t(walKib) * 1024;
+    if (options->store.empty())
+        options->store = "sqlite:" + options->db;
+    // A shared post or take not settled well after the longest request
+    // belonged to a server that went away.
+    options->limits.settleSeconds = std::max<int64_t>(
+        60, 3 * int64_t(options->http.requestSeconds + options->http.lingerSeconds));
+    return -1;
 }
 
 // Room for every connection allowed: the soft limit of open files goes up to
@@ -133,10 +140,8 @@ void fitConnectionsToFileLimit(HttpServer::Limits *limits)
 int main(int argc, char **argv)
 {
     Options options;
-    if (!parse(argc, argv, &options)) {
-        usage();
-        return 2;
-    }
+    if (const int code = parse(argc, argv, &options); code >= 0)
+        return code;
     options.http.maxBodyBytes = Pages::MaxBodyBytes;
     fitConnectionsToFileLimit(&options.http);
 
@@ -149,12 +154,13 @@ int main(int argc, char **argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    Store store(options.store);
     std::string error;
-    if (!store.open(options.db, &error)) {
+    const std::unique_ptr<Store> opened = StoreFactory::open(options.store, options.limits, &error);
+    if (!opened) {
         std::cerr << "HvdBridge: " << error << "\n";
         return 1;
     }
+    Store &store = *opened;
     store.sweep();
 
     Pages pages(store);

@@ -48,6 +48,16 @@ bool roleOf(const std::string &owner, Store::Role *role, HttpServer::Response &r
     return false;
 }
 
+// The store could not be reached or could not write: nothing was stored or
+// taken, so the request may simply be sent again.
+void storeFailed(HttpServer::Response &res)
+{
+    refuse(res, 503,
+           "The bridge cannot reach its store just now; nothing was stored or taken. Try "
+           "again in a moment.");
+    res.headers.emplace_back("Retry-After", "5");
+}
+
 void unknownSession(HttpServer::Response &res, const std::string &key)
 {
     refuse(res, 404,
@@ -139,6 +149,8 @@ void Pages::handle(const HttpServer::Request &request, HttpServer::Response &res
     const std::string &path = request.path;
     const bool isData = path == "/Bridge/Connect.asp" || path == "/Bridge/SendData.asp" ||
                         path == "/Bridge/GetData.asp";
+    if (path == "/health")
+        return health(request.method, response);
     if (path == "/Bridge/Sessions.asp") {
         if (request.method != "GET" && request.method != "POST") {
             refuse(response, 405, "Sessions.asp is read with GET or POST.");
@@ -183,7 +195,7 @@ void Pages::connect(const std::string &body, const std::string &address, HttpSer
                       "Your address holds as many open sessions as one address may; finish "
                       "one or wait until an unused one expires.");
     default:
-        return refuse(res, 500, "The session could not be stored.");
+        return storeFailed(res);
     }
 }
 
@@ -213,7 +225,7 @@ void Pages::sendData(const std::string &body, HttpServer::Response &res)
                       "Too many messages are waiting for the " + form.value("DataOwner") +
                           " of this session; it must fetch them first.");
     default:
-        return refuse(res, 500, "The message could not be stored.");
+        return storeFailed(res);
     }
 }
 
@@ -241,7 +253,7 @@ void Pages::getData(const std::string &body, HttpServer::Response &res)
     case Store::Result::UnknownSession:
         return unknownSession(res, key);
     default:
-        return refuse(res, 500, "The waiting message could not be read.");
+        return storeFailed(res);
     }
 }
 
@@ -250,7 +262,9 @@ void Pages::sessions(HttpServer::Response &res)
     // Only sessions that wait for their client are listed: once the client
     // has polled, the Session ID is no longer shown to anyone. The page is
     // bounded: the newest sessions that fit, newest first.
-    const std::vector<Store::SessionInfo> open = m_store.openToJoin();
+    std::vector<Store::SessionInfo> open;
+    if (m_store.openToJoin(&open) != Store::Result::Ok)
+        return storeFailed(res);
     static const std::string head = "<h3>Open sessions</h3><table border=\"1\" cellpadding=\"4\">"
                                     "<tr><th>Game Name</th><th>Session ID</th><th>Opened</th></tr>";
     std::string rows;
@@ -270,4 +284,18 @@ void Pages::sessions(HttpServer::Response &res)
         body += "<p>" + std::to_string(open.size() - listed) +
                 " older open sessions are not listed.</p>";
     answer(res, body);
+}
+
+void Pages::health(const std::string &method, HttpServer::Response &res)
+{
+    if (method != "GET") {
+        refuse(res, 405, "/health is read with GET.");
+        res.headers.emplace_back("Allow", "GET");
+        return;
+    }
+    // The reason names only the store, never anything a client sent.
+    std::string error;
+    if (m_store.healthy(&error))
+        return refuse(res, 200, "OK");
+    refuse(res, 503, "The store does not answer: " + error.substr(0, 200));
 }

@@ -8,7 +8,9 @@
 class Store;
 
 /// The four pages under "/Bridge/": Connect.asp, SendData.asp, GetData.asp
-/// (POST only) and Sessions.asp (GET or POST). Answers are pages whose body
+/// (POST only) and Sessions.asp (GET or POST), and /health for load
+/// balancers (200 "OK" while the store answers, else 503). When the store
+/// cannot be reached the pages answer 503 with a clear text. Answers are pages whose body
 /// holds exactly the answer text; bad requests get a 4xx answer with a short
 /// plain text saying what is wrong, which repeats at most a short, escaped
 /// excerpt of what was sent.
@@ -42,6 +44,7 @@ private:
     void sendData(const std::string &body, HttpServer::Response &response);
     void getData(const std::string &body, HttpServer::Response &response);
     void sessions(HttpServer::Response &response);
+    void health(const std::string &method, HttpServer::Response &response);
 
     Store &m_store;
 };

@@ -28,7 +28,7 @@
 #include "formbody.h"
 #include "fuzzinput.h"
 #include "pages.h"
-#include "store.h"
+#include "sqlitestore.h"
 
 #include <algorithm>
 #include <deque>
@@ -222,7 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     limits.maxWaiting = MaxWaiting;
     limits.maxSessions = MaxSessions;
     limits.maxSessionsPerAddress = MaxSessions;
-    Store store(limits);
+    SqliteStore store(limits);
     std::string error;
     FUZZ_CHECK(store.open(":memory:", &error));
     Pages pages(store);

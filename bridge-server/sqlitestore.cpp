@@ -1,10 +1,8 @@
-#include "store.h"
+#include "sqlitestore.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <chrono>
-#include <random>
 
 namespace {
 
@@ -43,15 +41,15 @@ std::string columnBytes(sqlite3_stmt *statement, int column)
 
 } // namespace
 
-Store::Store(const Limits &limits) : m_limits(limits) {}
+SqliteStore::SqliteStore(const Limits &limits) : m_limits(limits) {}
 
-Store::~Store()
+SqliteStore::~SqliteStore()
 {
     sweep();
     close();
 }
 
-void Store::close()
+void SqliteStore::close()
 {
     for (sqlite3_stmt *statement :
          {m_insertSession, m_insertMessage, m_messageData, m_deleteMessage, m_updateSeen,
@@ -67,13 +65,7 @@ void Store::close()
     m_db = nullptr;
 }
 
-int64_t Store::now() const
-{
-    using namespace std::chrono;
-    return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
-}
-
-bool Store::exec(const char *sql, std::string *error)
+bool SqliteStore::exec(const char *sql, std::string *error)
 {
     char *message = nullptr;
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, &message) == SQLITE_OK)
@@ -84,7 +76,7 @@ bool Store::exec(const char *sql, std::string *error)
     return false;
 }
 
-sqlite3_stmt *Store::prepare(const char *sql)
+sqlite3_stmt *SqliteStore::prepare(const char *sql)
 {
     sqlite3_stmt *statement = nullptr;
     if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) != SQLITE_OK)
@@ -92,7 +84,7 @@ sqlite3_stmt *Store::prepare(const char *sql)
     return statement;
 }
 
-bool Store::open(const std::string &path, std::string *error)
+bool SqliteStore::open(const std::string &path, std::string *error)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto fail = [&](const std::string &why) {
@@ -162,7 +154,7 @@ bool Store::open(const std::string &path, std::string *error)
     if (pageSize && sqlite3_step(pageSize) == SQLITE_ROW)
         m_pageSize = sqlite3_column_int(pageSize, 0);
     sqlite3_finalize(pageSize);
-    sqlite3_wal_hook(m_db, &Store::onWal, this);
+    sqlite3_wal_hook(m_db, &SqliteStore::onWal, this);
 
     m_insertSession = prepare(
         "INSERT INTO sessions(id, name, created, last_seen, address) VALUES(?, ?, ?, ?, ?)");
@@ -202,19 +194,19 @@ bool Store::open(const std::string &path, std::string *error)
     return true;
 }
 
-int Store::onWal(void *store, sqlite3 *db, const char *name, int pages)
+int SqliteStore::onWal(void *store, sqlite3 *db, const char *name, int pages)
 {
     // Called after each commit, under the store's lock: with no other
     // request inside, a checkpoint here always reaches the log's end, so the
     // log restarts instead of growing under steady writes (a checkpoint
     // beside the requests may never catch up with them).
-    auto *self = static_cast<Store *>(store);
+    auto *self = static_cast<SqliteStore *>(store);
     if (int64_t(pages) * self->m_pageSize >= self->m_limits.walLimitBytes)
         sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
     return SQLITE_OK;
 }
 
-void Store::checkpoint()
+void SqliteStore::checkpoint()
 {
     if (!m_checkpointDb) {
         if (sqlite3_open_v2(m_path.c_str(), &m_checkpointDb, SQLITE_OPEN_READWRITE, nullptr) !=
@@ -232,41 +224,13 @@ void Store::checkpoint()
     sqlite3_wal_checkpoint_v2(m_checkpointDb, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
-std::string Store::newSessionId()
-{
-    static const char alphabet[] = "23456789ABCDEFGHJKMNPQRSTUVWXYZ";
-    constexpr unsigned size = sizeof(alphabet) - 1;
-    thread_local std::random_device source;
-    std::string id;
-    while (id.size() < 12) {
-        const unsigned value = source();
-        // Reject the top of the range so each character is equally likely.
-        if (value >= (0xFFFFFFFFu / size) * size)
-            continue;
-        id += alphabet[value % size];
-    }
-    return id;
-}
-
-std::string Store::normalisedId(const std::string &id)
-{
-    const auto first = id.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return std::string();
-    const auto last = id.find_last_not_of(" \t\r\n");
-    std::string out = id.substr(first, last - first + 1);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c); });
-    return out;
-}
-
-bool Store::expired(const Session &session, int64_t now) const
+bool SqliteStore::expired(const Session &session, int64_t now) const
 {
     return session.lastSeen <
            now - (session.joined ? m_limits.idleSeconds : m_limits.unjoinedIdleSeconds);
 }
 
-Store::Session *Store::findOpen(const std::string &id, std::string *key)
+SqliteStore::Session *SqliteStore::findOpen(const std::string &id, std::string *key)
 {
     *key = normalisedId(id);
     const auto found = m_sessions.find(*key);
@@ -279,7 +243,7 @@ Store::Session *Store::findOpen(const std::string &id, std::string *key)
     return &found->second;
 }
 
-Store::Sessions::iterator Store::drop(Sessions::iterator session)
+SqliteStore::Sessions::iterator SqliteStore::drop(Sessions::iterator session)
 {
     for (sqlite3_stmt *statement : {m_deleteSessionMessages, m_deleteSession}) {
         Statement remove(statement);
@@ -292,8 +256,8 @@ Store::Sessions::iterator Store::drop(Sessions::iterator session)
     return m_sessions.erase(session);
 }
 
-Store::Result Store::createSession(const std::string &name, const std::string &address,
-                                   std::string *id, std::string *error)
+Store::Result SqliteStore::createSession(const std::string &name, const std::string &address,
+                                         std::string *id, std::string *error)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     // One address cannot hold the whole table: its own idle ones make room.
@@ -323,7 +287,7 @@ Store::Result Store::createSession(const std::string &name, const std::string &a
     bindId(insert.get(), 5, address);
     if (sqlite3_step(insert.get()) != SQLITE_DONE) {
         *error = sqlite3_errmsg(m_db);
-        return Result::Failed;
+        return failed();
     }
     session.order = sqlite3_last_insert_rowid(m_db);
     m_sessions.emplace(newId, std::move(session));
@@ -332,7 +296,8 @@ Store::Result Store::createSession(const std::string &name, const std::string &a
     return Result::Ok;
 }
 
-Store::Result Store::post(const std::string &id, Role role, const std::string &data, Ticket *ticket)
+Store::Result SqliteStore::post(const std::string &id, Role role, const std::string &data,
+                                Ticket *ticket)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string key;
@@ -348,13 +313,13 @@ Store::Result Store::post(const std::string &id, Role role, const std::string &d
     sqlite3_bind_int(insert.get(), 2, int(role));
     bindText(insert.get(), 3, data);
     if (sqlite3_step(insert.get()) != SQLITE_DONE)
-        return Result::Failed;
+        return failed();
     ++queue.pending;
     *ticket = Ticket{key, role, sqlite3_last_insert_rowid(m_db), true};
     return Result::Ok;
 }
 
-Store::Result Store::take(const std::string &id, Role role, std::string *data, Ticket *ticket)
+Store::Result SqliteStore::take(const std::string &id, Role role, std::string *data, Ticket *ticket)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string key;
@@ -382,21 +347,21 @@ Store::Result Store::take(const std::string &id, Role role, std::string *data, T
         return Result::Empty;
     }
     if (step != SQLITE_ROW)
-        return Result::Failed;
+        return failed();
     *data = columnBytes(read.get(), 0);
     queue.lent = seq;
     *ticket = Ticket{key, role, seq, false};
     return Result::Ok;
 }
 
-bool Store::removeMessage(int64_t seq)
+bool SqliteStore::removeMessage(int64_t seq)
 {
     Statement remove(m_deleteMessage);
     sqlite3_bind_int64(remove.get(), 1, seq);
     return sqlite3_step(remove.get()) == SQLITE_DONE;
 }
 
-void Store::settle(const Ticket &ticket, bool delivered)
+void SqliteStore::settle(const Ticket &ticket, bool delivered)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto found = m_sessions.find(ticket.session);
@@ -419,23 +384,23 @@ void Store::settle(const Ticket &ticket, bool delivered)
         queue.ready.erase(ticket.seq);
 }
 
-std::vector<Store::SessionInfo> Store::openToJoin()
+Store::Result SqliteStore::openToJoin(std::vector<SessionInfo> *list)
 {
-    std::vector<SessionInfo> list;
+    list->clear();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const int64_t time = now();
         for (const auto &[id, session] : m_sessions) {
             if (!session.joined && !expired(session, time))
-                list.push_back({id, session.name, session.created, session.order});
+                list->push_back({id, session.name, session.created, session.order});
         }
     }
-    std::sort(list.begin(), list.end(),
+    std::sort(list->begin(), list->end(),
               [](const SessionInfo &a, const SessionInfo &b) { return a.order < b.order; });
-    return list;
+    return Result::Ok;
 }
 
-int Store::dropIdle()
+int SqliteStore::dropIdle()
 {
     int count = 0;
     const int64_t time = now();
@@ -450,7 +415,7 @@ int Store::dropIdle()
     return count;
 }
 
-int Store::sweep()
+int SqliteStore::sweep()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_db)
@@ -468,4 +433,36 @@ int Store::sweep()
     }
     exec("COMMIT");
     return count;
+}
+
+Store::Result SqliteStore::failed()
+{
+    ++m_errors;
+    return Result::Failed;
+}
+
+bool SqliteStore::healthy(std::string *error)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_db) {
+        *error = "the database is not open";
+        return false;
+    }
+    return exec("SELECT 1", error);
+}
+
+Store::Counts SqliteStore::counts()
+{
+    Counts counts;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const int64_t time = now();
+    for (const auto &entry : m_sessions) {
+        if (expired(entry.second, time))
+            continue;
+        ++counts.sessions;
+        for (const Queue &queue : entry.second.queues)
+            counts.waiting += int64_t(queue.ready.size());
+    }
+    counts.errors = m_errors;
+    return counts;
 }
