@@ -5,6 +5,7 @@
 // "Listening on ADDRESS:PORT".
 
 #include "httpserver.h"
+#include "metrics.h"
 #include "pages.h"
 #include "store.h"
 
@@ -162,6 +163,9 @@ int main(int argc, char **argv)
                       [&pages](const HttpServer::Request &request, HttpServer::Response &response) {
                           pages.handle(request, response);
                       });
+    // Figures on GET /metrics.
+    Metrics metrics;
+    server.setMetrics(&metrics);
     int port = 0;
     if (!server.listen(options.host, options.port, &port, &error)) {
         std::cerr << "HvdBridge: " << error << "\n";
