@@ -112,6 +112,14 @@ bool Store::open(const std::string &path, std::string *error)
     // A damaged file must not start as an empty bridge: check every page.
     std::string problem;
     sqlite3_stmt *check = prepare("PRAGMA integrity_check");
+    // A whole file in a folder the server cannot write (no room for the
+    // write-ahead log) is not damaged: say so, lest someone moves it away.
+    const auto readOnlyFolder = [&] {
+        return (sqlite3_extended_errcode(m_db) & 0xff) == SQLITE_READONLY;
+    };
+    if (!check && readOnlyFolder())
+        return fail("is read-only (" + std::string(sqlite3_errmsg(m_db)) +
+                    "); the server must be able to write it and its folder");
     if (!check)
         return fail(std::string("is damaged or no database: ") + sqlite3_errmsg(m_db) +
                     "; restore it from a backup or move it away to start empty");
