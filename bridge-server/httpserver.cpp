@@ -329,6 +329,8 @@ void HttpServer::acceptAll()
             if (errno == EMFILE || errno == ENFILE) {
                 // Out of descriptors: take the connection with the spare one
                 // and close it, so the listening socket does not stay ready.
+                if (m_metrics)
+                    m_metrics->countRefusal(Metrics::Refusal::Connections);
                 ::close(m_spare);
                 const int taken = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
                 if (taken >= 0)
@@ -716,12 +718,12 @@ void HttpServer::dispatch(Connection &connection)
         const ssize_t peeked = ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
         if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
             finished.clientGone = true;
-        } else if (m_metrics && page == Metrics::pageOf("/metrics")) {
+        } else if (m_metrics && page == Metrics::metricsPage()) {
             serveMetrics(*m_metrics, *request, finished.response);
         } else {
             m_handler(*request, finished.response);
             Metrics::Refusal reason;
-            if (m_metrics && page < Metrics::pageOf("/metrics") &&
+            if (m_metrics && Metrics::isBridgePage(page) &&
                 Metrics::refusalOf(finished.response.status, &reason))
                 m_metrics->countRefusal(reason);
         }

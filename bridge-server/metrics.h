@@ -42,6 +42,10 @@ public:
 
     /// The page label of a request path: an index into pageNames().
     static std::size_t pageOf(const std::string &path);
+    /// The label of GET /metrics.
+    static std::size_t metricsPage() { return 4; }
+    /// Whether the label is one of the connector's pages under /Bridge/.
+    static bool isBridgePage(std::size_t page) { return page < metricsPage(); }
     /// The refusal that a page's answer with `status` stands for, if any.
     static bool refusalOf(int status, Refusal *reason);
 

@@ -225,6 +225,9 @@ private slots:
     void gaugesAreReadWhenRenderedAndCountingIsExact()
     {
         Metrics metrics;
+        QCOMPARE(Metrics::pageOf("/metrics"), Metrics::metricsPage());
+        QVERIFY(Metrics::isBridgePage(Metrics::pageOf("/Bridge/Sessions.asp")));
+        QVERIFY(!Metrics::isBridgePage(Metrics::pageOf("/health")));
         // Without a source no gauge is shown rather than a made-up zero.
         QVERIFY(!QByteArray::fromStdString(metrics.render()).contains("hvdbridge_open_sessions"));
         int reads = 0;
