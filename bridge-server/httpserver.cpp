@@ -1,5 +1,7 @@
 #include "httpserver.h"
 
+#include "metrics.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -21,6 +23,19 @@ constexpr std::size_t MaxChunkLine = 1024;
 // What a lingering connection may still send (the rest of a refused body,
 // dropped) before it is closed; the linger time bounds it too.
 constexpr std::size_t MaxLingerBytes = 16 * 1024 * 1024;
+
+void serveMetrics(const Metrics &metrics, const HttpServer::Request &request,
+                  HttpServer::Response &response)
+{
+    if (request.method != "GET") {
+        response.status = 405;
+        response.body = "The figures are read with GET.\r\n";
+        response.headers.emplace_back("Allow", "GET");
+        return;
+    }
+    response.contentType = Metrics::ContentType;
+    response.body = metrics.render();
+}
 
 std::string lower(std::string text)
 {
@@ -83,6 +98,8 @@ struct HttpServer::Connection
     Timers *timers = nullptr;
     Timers::iterator timer;
     Clock::time_point deadline;
+    Clock::time_point accepted = Clock::now();
+    std::size_t page = Metrics::pageOf(std::string());
 
     // Reading.
     std::string in;
@@ -312,6 +329,8 @@ void HttpServer::acceptAll()
             if (errno == EMFILE || errno == ENFILE) {
                 // Out of descriptors: take the connection with the spare one
                 // and close it, so the listening socket does not stay ready.
+                if (m_metrics)
+                    m_metrics->countRefusal(Metrics::Refusal::Connections);
                 ::close(m_spare);
                 const int taken = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
                 if (taken >= 0)
@@ -329,6 +348,10 @@ void HttpServer::acceptAll()
         const bool tooMany = int(m_connections.size()) >= m_limits.maxConnections ||
                              (counted && fromPeer >= m_limits.maxConnectionsPerAddress);
         if (tooMany) {
+            if (m_metrics)
+                m_metrics->countRefusal(int(m_connections.size()) >= m_limits.maxConnections
+                                            ? Metrics::Refusal::Connections
+                                            : Metrics::Refusal::ConnectionsPerAddress);
             if (fromPeer == 0)
                 m_perAddress.erase(peer);
             Response busy;
@@ -540,6 +563,7 @@ bool HttpServer::parseHead(Connection &connection, std::size_t end)
             request.method = line.substr(0, space);
             const std::string target = line.substr(space + 1, second - space - 1);
             request.path = target.substr(0, target.find('?'));
+            connection.page = Metrics::pageOf(request.path);
             continue;
         }
         if (line.empty())
@@ -684,7 +708,8 @@ void HttpServer::dispatch(Connection &connection)
     const uint64_t id = connection.id;
     const int fd = connection.fd;
     auto request = std::make_shared<Request>(std::move(connection.request));
-    post([this, id, fd, request] {
+    const std::size_t page = connection.page;
+    post([this, id, fd, request, page] {
         Finished finished;
         finished.id = id;
         // A client that closed while its request waited has given up on it:
@@ -693,8 +718,14 @@ void HttpServer::dispatch(Connection &connection)
         const ssize_t peeked = ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
         if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
             finished.clientGone = true;
+        } else if (m_metrics && page == Metrics::metricsPage()) {
+            serveMetrics(*m_metrics, *request, finished.response);
         } else {
             m_handler(*request, finished.response);
+            Metrics::Refusal reason;
+            if (m_metrics && Metrics::isBridgePage(page) &&
+                Metrics::refusalOf(finished.response.status, &reason))
+                m_metrics->countRefusal(reason);
         }
         {
             std::lock_guard<std::mutex> lock(m_finishedMutex);
@@ -719,6 +750,7 @@ void HttpServer::collectFinished()
         Connection &connection = *found->second;
         connection.done = std::move(item.response.done);
         if (item.clientGone || connection.expired) {
+            countEnd(connection, 0);
             settle(connection, false);
             close(connection);
             continue;
@@ -726,11 +758,12 @@ void HttpServer::collectFinished()
         // Once more right before the answer goes: gone now, not delivered.
         char probe = 0;
         if (::recv(connection.fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
+            countEnd(connection, 0);
             settle(connection, false);
             close(connection);
             continue;
         }
-        startWriting(connection, serialised(item.response));
+        startWriting(connection, item.response.status, serialised(item.response));
     }
 }
 
@@ -739,17 +772,30 @@ void HttpServer::refuse(Connection &connection, int status, const std::string &w
     Response response;
     response.status = status;
     response.body = why + "\r\n";
+    Metrics::Refusal reason;
+    if (m_metrics && (status == 408 || Metrics::refusalOf(status, &reason)))
+        m_metrics->countRefusal(status == 408 ? Metrics::Refusal::Timeout : reason);
     if (status == 408) {
+        countEnd(connection, status);
         const std::string bytes = serialised(response);
         [[maybe_unused]] const auto written =
             ::send(connection.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         return;
     }
-    startWriting(connection, serialised(response));
+    startWriting(connection, status, serialised(response));
 }
 
-void HttpServer::startWriting(Connection &connection, const std::string &bytes)
+void HttpServer::countEnd(const Connection &connection, int status)
 {
+    if (m_metrics)
+        m_metrics->countRequest(
+            connection.page, status,
+            std::chrono::duration<double>(Clock::now() - connection.accepted).count());
+}
+
+void HttpServer::startWriting(Connection &connection, int status, const std::string &bytes)
+{
+    countEnd(connection, status);
     connection.state = Connection::State::Writing;
     connection.out = bytes;
     connection.sent = 0;

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+class Metrics;
+
 /// A small HTTP/1.1 server made for a public bridge: one thread reads every
 /// request without blocking (a slow client costs a file descriptor, never a
 /// worker), a few worker threads run the handler on whole requests only, and
@@ -75,6 +77,10 @@ public:
     HttpServer(const HttpServer &) = delete;
     HttpServer &operator=(const HttpServer &) = delete;
 
+    /// Counts every request, answer and refusal into `metrics`, and serves
+    /// it on GET /metrics ahead of the handler. Set before run().
+    void setMetrics(Metrics *metrics) { m_metrics = metrics; }
+
     /// Binds and listens; `port` 0 picks a free port, given in `bound`.
     bool listen(const std::string &host, int port, int *bound, std::string *error);
     /// Serves until stop(); a stop() that came before is not lost.
@@ -108,7 +114,9 @@ private:
     bool parseChunks(Connection &connection);
     void dispatch(Connection &connection);
     void refuse(Connection &connection, int status, const std::string &why);
-    void startWriting(Connection &connection, const std::string &bytes);
+    /// Counts a request that ended with `status` (0: without an answer).
+    void countEnd(const Connection &connection, int status);
+    void startWriting(Connection &connection, int status, const std::string &bytes);
     void writeMore(Connection &connection);
     void linger(Connection &connection);
     void drainLinger(Connection &connection);
@@ -125,6 +133,7 @@ private:
 
     Limits m_limits;
     Handler m_handler;
+    Metrics *m_metrics = nullptr;
     int m_listen = -1;
     int m_epoll = -1;
     int m_wake = -1;

@@ -5,6 +5,7 @@
 // "Listening on ADDRESS:PORT".
 
 #include "httpserver.h"
+#include "metrics.h"
 #include "pages.h"
 #include "store.h"
 #include "storefactory.h"
@@ -168,6 +169,17 @@ int main(int argc, char **argv)
                       [&pages](const HttpServer::Request &request, HttpServer::Response &response) {
                           pages.handle(request, response);
                       });
+    // Figures on GET /metrics.
+    Metrics metrics;
+    metrics.setGauges([&store] {
+        const Store::Counts counts = store.counts();
+        Metrics::Gauges gauges;
+        gauges.sessions = counts.sessions;
+        gauges.waiting = counts.waiting;
+        gauges.errors = counts.errors;
+        return gauges;
+    });
+    server.setMetrics(&metrics);
     int port = 0;
     if (!server.listen(options.host, options.port, &port, &error)) {
         std::cerr << "HvdBridge: " << error << "\n";
@@ -180,12 +192,15 @@ int main(int argc, char **argv)
     bool stopping = false;
     std::thread sweeper([&] {
         std::unique_lock<std::mutex> lock(mutex);
-        // Checkpoint every second, expire and save request times every 10.
-        for (int round = 1; !wake.wait_for(lock, std::chrono::seconds(1), [&] { return stopping; });
+        // Checkpoint 50 times a second, so that the write-ahead log is
+        // copied back long before it reaches its limit even under steady
+        // writes; expire and save request times every 10 seconds.
+        for (int round = 1;
+             !wake.wait_for(lock, std::chrono::milliseconds(20), [&] { return stopping; });
              ++round) {
             lock.unlock();
             store.checkpoint();
-            if (round % 10 == 0)
+            if (round % 500 == 0)
                 store.sweep();
             lock.lock();
         }

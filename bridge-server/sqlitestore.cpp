@@ -3,6 +3,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
+#include <random>
+#include <thread>
 
 namespace {
 
@@ -103,6 +106,14 @@ bool SqliteStore::open(const std::string &path, std::string *error)
     // A damaged file must not start as an empty bridge: check every page.
     std::string problem;
     sqlite3_stmt *check = prepare("PRAGMA integrity_check");
+    // A whole file in a folder the server cannot write (no room for the
+    // write-ahead log) is not damaged: say so, lest someone moves it away.
+    const auto readOnlyFolder = [&] {
+        return (sqlite3_extended_errcode(m_db) & 0xff) == SQLITE_READONLY;
+    };
+    if (!check && readOnlyFolder())
+        return fail("is read-only (" + std::string(sqlite3_errmsg(m_db)) +
+                    "); the server must be able to write it and its folder");
     if (!check)
         return fail(std::string("is damaged or no database: ") + sqlite3_errmsg(m_db) +
                     "; restore it from a backup or move it away to start empty");
@@ -119,13 +130,17 @@ bool SqliteStore::open(const std::string &path, std::string *error)
 
     // WAL with NORMAL sync: a committed message survives a crash of the
     // server process; only a power loss may cost the last moments.
-    // The log is copied into the database by checkpoint() and, whenever it
-    // passes the limit, by the commit that found it so (onWal).
+    // The log is copied into the database by checkpoint(), beside the
+    // requests, and only when that falls behind by the commit that finds it
+    // past the limit (onWal). Each time the log starts over, its file is cut
+    // back to the limit.
     std::string why;
     if (!exec("BEGIN IMMEDIATE; COMMIT", &why))
         return fail("cannot be written: " + why);
+    const std::string sizeLimit =
+        "PRAGMA journal_size_limit=" + std::to_string(m_limits.walLimitBytes);
     if (!exec("PRAGMA journal_mode=WAL", &why) || !exec("PRAGMA synchronous=NORMAL", &why) ||
-        !exec("PRAGMA wal_autocheckpoint=0", &why) ||
+        !exec("PRAGMA wal_autocheckpoint=0", &why) || !exec(sizeLimit.c_str(), &why) ||
         !exec("CREATE TABLE IF NOT EXISTS sessions ("
               " id TEXT PRIMARY KEY, name BLOB NOT NULL,"
               " created INTEGER NOT NULL, last_seen INTEGER NOT NULL,"
@@ -196,13 +211,27 @@ bool SqliteStore::open(const std::string &path, std::string *error)
 
 int SqliteStore::onWal(void *store, sqlite3 *db, const char *name, int pages)
 {
-    // Called after each commit, under the store's lock: with no other
-    // request inside, a checkpoint here always reaches the log's end, so the
-    // log restarts instead of growing under steady writes (a checkpoint
-    // beside the requests may never catch up with them).
+    // Called after each commit, under the store's lock. Normally
+    // checkpoint() has copied the log back already and the next commit
+    // starts it over, so it never comes near the limit. Should the copy
+    // beside the requests fall behind (it may never catch up with a steady
+    // stream of commits), this one copies the rest and restarts the log:
+    // with no other request inside, it always reaches the log's end. Little
+    // is left to copy then, so the requests wait only briefly. If
+    // checkpoint() is copying at that moment, this gives way at once and a
+    // later commit tries again; only an eighth past the limit does it wait
+    // for that copy (nearly done by then), so the log stays bounded.
     auto *self = static_cast<SqliteStore *>(store);
-    if (int64_t(pages) * self->m_pageSize >= self->m_limits.walLimitBytes)
-        sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    const int64_t bytes = int64_t(pages) * self->m_pageSize;
+    const int64_t limit = self->m_limits.walLimitBytes;
+    if (bytes < limit)
+        return SQLITE_OK;
+    int result = sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+    for (int waited = 0; result == SQLITE_BUSY && bytes >= limit + limit / 8 && waited < 5000;
+         ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        result = sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+    }
     return SQLITE_OK;
 }
 
@@ -215,12 +244,14 @@ void SqliteStore::checkpoint()
             m_checkpointDb = nullptr;
             return;
         }
-        sqlite3_busy_timeout(m_checkpointDb, 1000);
+        // PASSIVE never waits; the copy under the lock must not wait for
+        // this connection either, so no busy handler here.
         // A fresh connection learns the journal mode only from a first read.
         sqlite3_exec(m_checkpointDb, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }
-    // PASSIVE: copies what it can without holding up readers or writers,
-    // so that the copy under the lock (onWal) finds little left to do.
+    // PASSIVE: copies what the log holds without holding up the requests
+    // (they keep reading and committing meanwhile). Once all of it is
+    // copied, the next commit starts the log over from its beginning.
     sqlite3_wal_checkpoint_v2(m_checkpointDb, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 

@@ -1,10 +1,13 @@
 #include "bridgeserverprocess.h"
 
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <unistd.h>
 
 // The server as the connector meets it: real process, real sockets on
 // 127.0.0.1, forms written the way the connector writes them.
@@ -219,6 +222,73 @@ private slots:
         QCOMPARE(damaged.exitCode(), 1);
         const QByteArray error = damaged.readAllStandardError();
         QVERIFY2(error.contains("damaged"), error.constData());
+    }
+
+    void readOnlyDatabaseStopsTheStart()
+    {
+        QVERIFY(m_server->start());
+        QVERIFY(!newSession("Kept").isEmpty());
+        QVERIFY(m_server->stop());
+        const QString db = m_server->databasePath();
+        // Runs the server on the database (through `wrapper`, if any) and
+        // gives its exit code and error output.
+        const auto startOn = [&db](const QStringList &wrapper) {
+            QProcess server;
+            const QStringList options{QStringLiteral("--port"), QStringLiteral("0"),
+                                      QStringLiteral("--db"), db};
+            if (wrapper.isEmpty())
+                server.start(QStringLiteral(HVD_BRIDGE_SERVER_PATH), options);
+            else
+                server.start(wrapper.first(),
+                             wrapper.mid(1) + QStringList{QStringLiteral(HVD_BRIDGE_SERVER_PATH)} +
+                                 options);
+            if (!server.waitForFinished(10000)) {
+                server.kill();
+                server.waitForFinished();
+                return qMakePair(-1, QByteArray("still running"));
+            }
+            return qMakePair(server.exitCode(), server.readAllStandardError());
+        };
+        const auto run = [](const QString &program, const QStringList &arguments) {
+            return QProcess::execute(program, arguments) == 0;
+        };
+        int tried = 0;
+        // Root writes through file modes, but not into an immutable file.
+        if (run(QStringLiteral("chattr"), {QStringLiteral("+i"), db})) {
+            ++tried;
+            const auto [code, error] = startOn({});
+            run(QStringLiteral("chattr"), {QStringLiteral("-i"), db});
+            QCOMPARE(code, 1);
+            QVERIFY2(error.contains("read-only"), error.constData());
+        }
+        // Another user that may read the file, in a folder it may not write
+        // (so there is no room for the write-ahead log either).
+        const QString folder = QFileInfo(db).absolutePath();
+        const QStringList asNobody{QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
+                                   QStringLiteral("--regid=nogroup"),
+                                   QStringLiteral("--clear-groups")};
+        if (::geteuid() == 0 && run(asNobody.first(), asNobody.mid(1) + QStringList{"true"})) {
+            ++tried;
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadOther | QFile::ExeOther);
+            QFile::setPermissions(db, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+            const auto [code, error] = startOn(asNobody);
+            QCOMPARE(code, 1);
+            QVERIFY2(error.contains("read-only"), error.constData());
+            // Its own file, still in a folder it cannot write: not "damaged".
+            QVERIFY(run(QStringLiteral("chown"), {QStringLiteral("nobody"), db}));
+            const auto [ownCode, ownError] = startOn(asNobody);
+            QCOMPARE(ownCode, 1);
+            QVERIFY2(ownError.contains("read-only") && !ownError.contains("damaged"),
+                     ownError.constData());
+        }
+        if (tried == 0)
+            QSKIP("Neither chattr +i nor setpriv to nobody works here, and root writes any "
+                  "file whatever its mode.");
+        // Writable again, it starts with what it held.
+        QVERIFY(m_server->start());
+        QVERIFY(answer(request("Sessions.asp", {}, true)).body.contains("Kept"));
+        QVERIFY(m_server->stop());
     }
 
     void idleSessionsExpire()
