@@ -37,6 +37,9 @@ void ClientSession::connected(const QByteArray &hostAddress, quint16 port)
     resetFraming();
     setChatEnabled(true);
     replaceOutput(hostAddress + ':' + QByteArray::number(port) + " connected\r\n\r\n", false);
+    m_hostClosed = false;
+    // Moves that the engine made during the outage go out now.
+    connectionReady();
 }
 
 void ClientSession::connectFailed()
@@ -47,8 +50,20 @@ void ClientSession::connectFailed()
 void ClientSession::peerClosed()
 {
     setChatEnabled(false);
-    // The old text stays; "Connect to Host" stays disabled.
+    // The old text stays. Before the game "Connect to Host" stays disabled;
+    // once it runs the window can connect again and the game goes on.
     appendOutput("Server closed connection\r\n");
+    m_hostClosed = true;
+    if (gameRunning())
+        setConnectEnabled(true);
+}
+
+void ClientSession::gameBegan()
+{
+    // The host closed the connection before the game: now it can be made
+    // again.
+    if (m_hostClosed)
+        setConnectEnabled(true);
 }
 
 void ClientSession::opened()

@@ -22,7 +22,8 @@ public:
     ~ClientSession() override;
 
     /// TCP/IP: "Connect to Host", enabled until clicked and again after an
-    /// error. Bridge: "Get Map Name from Host".
+    /// error; once the game runs, also after the host closed the connection.
+    /// Bridge: "Get Map Name from Host".
     bool connectEnabled() const { return m_connectEnabled; }
     /// Bridge: "Find Open Session ID's Online".
     bool findSessionsEnabled() const { return m_findSessionsEnabled; }
@@ -42,6 +43,7 @@ public:
     /// TCP/IP: connecting failed or the socket reported an error.
     void connectFailed();
     /// TCP/IP: the host closed the connection ("Server closed connection").
+    /// While the game runs "Connect to Host" is enabled again.
     void peerClosed();
 
     /// Bridge: the window opened; shows the player what to do.
@@ -92,11 +94,14 @@ private:
     void mapArrived(const QByteArray &text) override;
     bool takeMap(const QByteArray &text);
     void complete() override;
+    void gameBegan() override;
     void setConnectEnabled(bool enabled);
 
     Reassembly m_startData;
     QByteArray m_mapName;
     bool m_connectEnabled = true;
+    /// TCP/IP: the host closed the last connection and none was made since.
+    bool m_hostClosed = false;
     bool m_findSessionsEnabled = true;
     bool m_sessionIdEnabled = true;
 };

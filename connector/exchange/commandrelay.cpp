@@ -56,6 +56,17 @@ struct CommandRelay::Private
     bool watchingReceive = false;
     // The last reason the waiting commands could not be written, told once.
     QString toldWait;
+
+    // Own commands that found no connection, converted, with the text as the
+    // engine wrote it (for the log), oldest first.
+    struct Unsent
+    {
+        QByteArray command;
+        QByteArray asRead;
+    };
+    QList<Unsent> unsent;
+    // The player has been told that the engine's next command stays in Send.
+    bool toldFull = false;
 };
 
 CommandRelay::CommandRelay(const GameFolder &folder, Role role, QObject *parent)
@@ -116,6 +127,9 @@ void CommandRelay::stop()
     if (!d->running)
         return;
     d->running = false;
+    // Kept commands live only as long as the window.
+    d->unsent.clear();
+    d->toldFull = false;
     d->settle.stop();
     d->hasUnfinished = false;
     const QString sendFolder = d->folder.path(SendFolder);
@@ -241,10 +255,58 @@ QByteArray CommandRelay::ReadCommandFile()
     return line;
 }
 
+int CommandRelay::waitingToSend() const
+{
+    return int(d->unsent.size());
+}
+
+QByteArray CommandRelay::waitingLine() const
+{
+    const qsizetype count = d->unsent.size();
+    return QByteArray::number(count) + (count == 1 ? " move waits" : " moves wait") +
+           " for the connection.";
+}
+
+int CommandRelay::sendWaiting()
+{
+    if (d->unsent.isEmpty())
+        return 0;
+    int went = 0;
+    while (!d->unsent.isEmpty()) {
+        const Private::Unsent next = d->unsent.first();
+        if (!d->send || !d->send(next.command))
+            break;
+        d->unsent.removeFirst();
+        ++went;
+        commandWent(next.command, next.asRead);
+    }
+    if (!d->unsent.isEmpty()) {
+        if (d->box)
+            d->box->append(waitingLine());
+        return went;
+    }
+    // The engine's next command may have waited in Send for room.
+    d->toldFull = false;
+    if (d->running)
+        QTimer::singleShot(0, this, &CommandRelay::checkSendFile);
+    return went;
+}
+
 void CommandRelay::checkSendFile()
 {
     if (!d->running || !d->taking || d->inSendPath)
         return;
+    if (d->unsent.size() >= MaxUnsentCommands) {
+        // No room: the command stays in its file, where the engine keeps it.
+        if (!d->toldFull && d->folder.fileExists(SendFile)) {
+            d->toldFull = true;
+            if (d->box)
+                d->box->append(waitingLine() +
+                               " The engine's next move stays in \\Send\\AICommand.xml until "
+                               "they have gone.");
+        }
+        return;
+    }
     d->inSendPath = true;
     const QByteArray asRead = ReadCommandFile();
     if (!asRead.isEmpty())
@@ -270,17 +332,25 @@ void CommandRelay::sendCommand(const QByteArray &asRead)
     QByteArray command = asRead;
     if (d->role == Role::Host)
         AdjustCommand(command, d->objectCount);
-    const bool sent = d->send ? d->send(command) : false;
+    // A command never overtakes one that waits for the connection.
+    if (d->unsent.isEmpty() && d->send && d->send(command)) {
+        commandWent(command, asRead);
+        return;
+    }
+    d->unsent.append({command, asRead});
+    if (d->box) {
+        d->box->replace("NOT SENT (no connection): " + command + "\r\n", true);
+        d->box->append(waitingLine());
+    }
+    emit sendFailed(command);
+}
+
+void CommandRelay::commandWent(const QByteArray &command, const QByteArray &asRead)
+{
     if (d->box)
         d->box->replace("SENT: \r\n" + command + "\r\n", true);
     d->folder.appendValue(GameLog, "SENT:" + asRead);
-    if (sent) {
-        emit commandSent(command, asRead);
-    } else {
-        if (d->box)
-            d->box->append("NOT SENT (no connection): " + command);
-        emit sendFailed(command);
-    }
+    emit commandSent(command, asRead);
 }
 
 void CommandRelay::publishPending()

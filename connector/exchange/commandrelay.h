@@ -17,6 +17,13 @@ class OutputBox;
 /// Independently of that, handOver() gives an arrived command to the local
 /// engine through "\Receive\AICommand.xml" and logs "RCVD:".
 ///
+/// A command that finds no connection is kept, in order, and goes out with
+/// sendWaiting() once the window has a connection again; every later command
+/// waits behind it. The relay keeps at most MaxUnsentCommands; while that
+/// many wait, the engine's next command stays in "\Send\AICommand.xml"
+/// (the engine writes no other while it is there). Nothing is kept past
+/// stop(), which the window calls when it unloads.
+///
 /// Event-driven: the Send folder is watched, with a short fallback timer; an
 /// idle relay does no work.
 class CommandRelay : public QObject
@@ -33,6 +40,9 @@ public:
     /// The most commands that wait for the engine to take the one before;
     /// in a game of turns one waits at most.
     static constexpr int MaxWaitingCommands = 8;
+    /// The most own commands kept while there is no connection; in a game
+    /// of turns one waits at most.
+    static constexpr int MaxUnsentCommands = 16;
 
     explicit CommandRelay(const GameFolder &folder, Role role, QObject *parent = nullptr);
     ~CommandRelay() override;
@@ -74,6 +84,13 @@ public:
     /// Hand-overs still waiting for "\Receive\AICommand.xml" to be free.
     int pendingHandOvers() const;
 
+    /// A connection is there again: the kept commands are sent, in order,
+    /// each shown and logged "SENT:" as it goes. Those that still cannot be
+    /// sent stay kept. Returns how many went.
+    int sendWaiting();
+    /// Own commands kept for a connection.
+    int waitingToSend() const;
+
     /// The first line of "\Send\AICommand.xml", taken out of the file (which is
     /// deleted); empty when there is none or it is not yet completely written.
     /// A line counts as complete when it ends in CR LF or LF, or when the file
@@ -84,7 +101,8 @@ signals:
     /// A command of the local engine was sent (converted on the host);
     /// asRead is the text as the engine wrote it.
     void commandSent(const QByteArray &sent, const QByteArray &asRead);
-    /// A command of the local engine could not be sent.
+    /// A command of the local engine could not be sent: refused on the host,
+    /// or kept for a connection (see sendWaiting()).
     void sendFailed(const QByteArray &command);
     /// An arrived command was published for the local engine.
     void commandHandedOver(const QByteArray &command);
@@ -95,6 +113,10 @@ private:
     /// One look at "\Send\AICommand.xml": takes and sends a complete command.
     void checkSendFile();
     void sendCommand(const QByteArray &asRead);
+    /// Shows and logs a command that went out.
+    void commandWent(const QByteArray &command, const QByteArray &asRead);
+    /// The output box line that counts the kept commands.
+    QByteArray waitingLine() const;
     /// Publishes the waiting hand-overs, in order, while the name is free.
     void publishPending();
     void updateFallback();

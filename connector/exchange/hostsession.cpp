@@ -55,6 +55,8 @@ void HostSession::connectionAccepted(const QByteArray &peerAddress, quint16 peer
     replaceOutput(peerAddress + ':' + QByteArray::number(peerPort) + " connected\r\n\r\n", false);
     // At every accepted connection, also when a client comes back.
     setSendEnabled(true);
+    // Moves that the engine made while no client was there go out now.
+    connectionReady();
 }
 
 void HostSession::peerClosed()

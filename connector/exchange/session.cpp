@@ -46,6 +46,7 @@ void Session::gameStarted()
         return;
     m_gameRunning = true;
     m_relay->start();
+    gameBegan();
     emit controlsChanged();
 }
 
@@ -159,6 +160,11 @@ void Session::resetFraming()
         m_framer->reset();
         m_pieceWait->stop();
     }
+}
+
+void Session::connectionReady()
+{
+    m_relay->sendWaiting();
 }
 
 void Session::handleFrames(const QList<MessageFramer::Frame> &frames)

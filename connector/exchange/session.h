@@ -123,6 +123,11 @@ protected:
     void reportRefused(const QString &why);
     /// TCP/IP: a new connection; nothing of the old stream is waited for.
     void resetFraming();
+    /// TCP/IP: a connection is there (again): the commands that the relay
+    /// kept while there was none go out, in order.
+    void connectionReady();
+    /// Called by gameStarted() once the game-running flag is set.
+    virtual void gameBegan() {}
 
 private:
     MessageFramer &framer();

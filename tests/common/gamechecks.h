@@ -19,7 +19,8 @@ class GameChecks
 public:
     /// Both games play on Castle.map; random armies often share cells of
     /// the overlaid board, which the object numbers must survive.
-    GameChecks(bool randomArmies, int moves)
+    /// script: more lines for both engines' scripts.
+    GameChecks(bool randomArmies, int moves, const QByteArray &script = QByteArray())
         : map("Castle"), hostArmy(randomArmies ? "Random.arm" : "Castle_Guard.arm"),
           clientArmy(randomArmies ? "Random.arm" : "Castle_Siege.arm"), m_random(randomArmies),
           m_moves(moves)
@@ -30,7 +31,7 @@ public:
             QVERIFY(dir->write(QStringLiteral("EngineScript.txt"),
                                "moves " + QByteArray::number(moves) +
                                    (dir == &hostDir ? " 11" : " 29") +
-                                   "\r\nidle-exit 60\r\nwindow hidden\r\n"));
+                                   "\r\nidle-exit 60\r\nwindow hidden\r\n" + script));
         }
     }
 

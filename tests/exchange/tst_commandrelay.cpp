@@ -54,28 +54,88 @@ private slots:
         QCOMPARE(host.log(), QList<QByteArray>{"SENT:" + command("5003", 'E')});
         QVERIFY(!QFile::exists(host.tmp.file("Send/AICommand.xml")));
 
-        // The next command, written while the relay runs, finds no connection.
+        // The next command, written while the relay runs, finds no connection:
+        // it is kept, told, and logged only once it has gone.
         QSignalSpy failed(&host.relay, &CommandRelay::sendFailed);
         host.connected = false;
         QVERIFY(host.tmp.write("Send/AICommand.xml", command("5001", 'N') + "\n"));
         QVERIFY(failed.wait(2000));
         QCOMPARE(failed.first().at(0).toByteArray(), command("5024", 'S'));
-        QVERIFY(
-            host.box.text.endsWith("NOT SENT (no connection): " + command("5024", 'S') + "\r\n"));
+        QCOMPARE(host.box.text, "NOT SENT (no connection): " + command("5024", 'S') +
+                                    "\r\n1 move waits for the connection.\r\n");
+        QCOMPARE(host.log().size(), 1);
+        QCOMPARE(host.relay.waitingToSend(), 1);
+        host.connected = true;
+        QCOMPARE(host.relay.sendWaiting(), 1);
+        QCOMPARE(host.wire.last(), command("5024", 'S'));
         QCOMPARE(host.log().last(), "SENT:" + command("5001", 'N'));
-        QCOMPARE(host.sent.size(), 1);
+        QCOMPARE(host.sent.size(), 2);
+        failed.clear();
 
         // A flag number outside the game's is not converted into another
         // flag's: the host's own engine's command is not sent.
-        host.connected = true;
         for (const QByteArray &bad : {QByteArray("garbage"), command("0000", 'N'),
                                       command("5025", 'N'), command("50x1", 'N')}) {
             QVERIFY(host.tmp.write("Send/AICommand.xml", bad + "\n"));
             QVERIFY(failed.wait(2000));
             QVERIFY2(host.box.text.startsWith("NOT SENT ("), host.box.text.constData());
         }
-        QCOMPARE(host.wire.size(), 1);
+        QCOMPARE(host.wire.size(), 2);
         QCOMPARE(host.log().size(), 2);
+        QCOMPARE(host.relay.waitingToSend(), 0);
+    }
+
+    void movesWaitInOrderForTheConnection()
+    {
+        Relay client(Role::Client);
+        client.connected = false;
+        client.relay.start();
+        QSignalSpy failed(&client.relay, &CommandRelay::sendFailed);
+        // More moves than are kept: the one past the bound stays in its file.
+        const int bound = CommandRelay::MaxUnsentCommands;
+        QList<QByteArray> moves;
+        for (int i = 0; i <= bound; ++i)
+            moves << command(QByteArray::number(5001 + i % 24), "NSEW"[i % 4]);
+        for (int i = 0; i < bound; ++i) {
+            QVERIFY(client.tmp.write("Send/AICommand.xml", moves.at(i) + "\r\n"));
+            QTRY_COMPARE_WITH_TIMEOUT(failed.size(), i + 1, 5000);
+        }
+        QCOMPARE(client.relay.waitingToSend(), bound);
+        QVERIFY(client.box.text.endsWith(QByteArray::number(bound) +
+                                         " moves wait for the connection.\r\n"));
+        QVERIFY(client.tmp.write("Send/AICommand.xml", moves.at(bound) + "\r\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(client.box.text.contains("next move stays in"), 5000);
+        QVERIFY(QFile::exists(client.tmp.file("Send/AICommand.xml")));
+        QCOMPARE(client.relay.waitingToSend(), bound);
+        QVERIFY(client.wire.isEmpty());
+        QVERIFY(!QFile::exists(client.tmp.file("GameLog.txt")));
+
+        // Still no connection: nothing goes, nothing is lost.
+        QCOMPARE(client.relay.sendWaiting(), 0);
+        QCOMPARE(client.relay.waitingToSend(), bound);
+
+        // The connection is back: the kept moves go in order, then the one
+        // that stayed in its file; each is logged once, as it goes.
+        client.connected = true;
+        QCOMPARE(client.relay.sendWaiting(), bound);
+        QTRY_COMPARE_WITH_TIMEOUT(client.wire.size(), bound + 1, 5000);
+        QCOMPARE(client.wire, moves);
+        QList<QByteArray> logged;
+        for (const QByteArray &move : moves)
+            logged << "SENT:" + move;
+        QCOMPARE(client.log(), logged);
+        QCOMPARE(client.relay.waitingToSend(), 0);
+        QCOMPARE(client.box.text, "SENT: \r\n" + moves.last() + "\r\n");
+
+        // A later outage keeps again; unloading the window ends what waits.
+        client.connected = false;
+        QVERIFY(client.tmp.write("Send/AICommand.xml", moves.first() + "\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(client.relay.waitingToSend(), 1, 5000);
+        client.relay.stop();
+        QCOMPARE(client.relay.waitingToSend(), 0);
+        client.connected = true;
+        QCOMPARE(client.relay.sendWaiting(), 0);
+        QCOMPARE(client.wire.size(), bound + 1);
     }
 
     void halfWrittenCommandIsNotTaken()

@@ -1,6 +1,7 @@
 #include "armyflip.h"
 #include "armytexts.h"
 #include "clientsession.h"
+#include "commandrelay.h"
 #include "gamefolder.h"
 #include "hostsession.h"
 #include "memorypipe.h"
@@ -385,6 +386,59 @@ private slots:
         const QByteArray log = game.hostTmp.read("GameLog.txt");
         QVERIFY(log.contains("SENT:" + hostMove + "\r\n") &&
                 log.contains("RCVD:" + hostMove + "\r\n"));
+        game.host.gameStopped();
+        game.client.gameStopped();
+    }
+
+    void movesMadeWhileTheConnectionIsDownGoOnceItIsBack()
+    {
+        Game game(Session::Transport::Tcp, true);
+        game.playTcp();
+        // The host goes before the game: the client cannot connect again yet.
+        game.pipe.open = false;
+        game.host.peerClosed();
+        game.client.peerClosed();
+        QVERIFY(!game.client.connectEnabled());
+        // Once its game runs, it can.
+        game.host.gameStarted();
+        game.client.gameStarted();
+        QVERIFY(game.client.connectEnabled());
+
+        // Both engines move during the outage: each move is kept, nothing is
+        // logged as sent yet.
+        const QByteArray hostMove = command("5003", 'E');
+        const QByteArray clientMove = command("5010", 'N');
+        QVERIFY(game.hostTmp.write("Send/AICommand.xml", hostMove + "\r\n"));
+        QVERIFY(game.clientTmp.write("Send/AICommand.xml", clientMove + "\r\n"));
+        QTRY_VERIFY(game.host.relay()->waitingToSend() == 1 &&
+                    game.client.relay()->waitingToSend() == 1);
+        QVERIFY(game.hostBox.text.endsWith("1 move waits for the connection.\r\n"));
+        QVERIFY(game.clientBox.text.endsWith("1 move waits for the connection.\r\n"));
+        QVERIFY(!game.hostTmp.read("GameLog.txt").contains("SENT:"));
+
+        // The client connects again: each side's kept move goes as it
+        // connects, and each engine gets the other's move in its own view.
+        game.pipe.open = true;
+        game.client.connectClicked();
+        QVERIFY(!game.client.connectEnabled());
+        game.host.connectionAccepted("127.0.0.1", 50001);
+        game.client.connected("127.0.0.1", 3456);
+        QCOMPARE(game.host.relay()->waitingToSend() + game.client.relay()->waitingToSend(), 0);
+        const QByteArray toClient = game.pipe.takeToClient();
+        QCOMPARE(game.pipe.toHost, clientMove);
+        game.client.received(toClient);
+        game.host.received(game.pipe.takeToHost());
+        QCOMPARE(toClient,
+                 command(QByteArray::number(10001 + game.host.objectCount() - 5003), 'W'));
+        QCOMPARE(game.clientTmp.read("Receive/AICommand.xml"), toClient + "\r\n");
+        QCOMPARE(game.hostTmp.read("Receive/AICommand.xml"),
+                 command(QByteArray::number(10001 + game.host.objectCount() - 5010), 'S') + "\r\n");
+        QVERIFY(game.hostTmp.read("GameLog.txt").contains("SENT:" + hostMove + "\r\n"));
+        QVERIFY(game.clientTmp.read("GameLog.txt").contains("SENT:" + clientMove + "\r\n"));
+
+        // A later close during the game opens "Connect to Host" again.
+        game.client.peerClosed();
+        QVERIFY(game.client.connectEnabled());
         game.host.gameStopped();
         game.client.gameStopped();
     }
