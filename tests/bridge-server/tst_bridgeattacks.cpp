@@ -1,3 +1,4 @@
+#include "bridgeanswers.h"
 #include "bridgeserverprocess.h"
 
 #include <QElapsedTimer>
@@ -38,11 +39,7 @@ class TestBridgeAttacks : public QObject
             answer.status = raw.mid(9, 3).toInt();
         const int split = raw.indexOf("\r\n\r\n");
         answer.head = raw.left(split);
-        answer.body = split < 0 ? QByteArray() : raw.mid(split + 4);
-        const int open = answer.body.indexOf("<body>");
-        const int close = answer.body.lastIndexOf("</body>");
-        if (open >= 0 && close > open)
-            answer.body = answer.body.mid(open + 6, close - open - 6);
+        answer.body = split < 0 ? QByteArray() : pageBody(raw.mid(split + 4));
         return answer;
     }
 
@@ -50,17 +47,7 @@ class TestBridgeAttacks : public QObject
     /// read until the server closes.
     Answer exchange(const QByteArray &request, const QString &from = QStringLiteral("127.0.0.1"))
     {
-        QTcpSocket socket;
-        socket.bind(QHostAddress(from));
-        socket.connectToHost(QHostAddress::LocalHost, quint16(m_server->port()));
-        if (!socket.waitForConnected(5000))
-            return {};
-        socket.write(request);
-        QByteArray raw;
-        while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
-            raw += socket.readAll();
-        raw += socket.readAll();
-        return parsed(raw);
+        return parsed(rawExchange(m_server->port(), request, from));
     }
 
     static QByteArray post(const char *page, const QByteArray &form)

@@ -1,3 +1,4 @@
+#include "bridgeanswers.h"
 #include "bridgeserverprocess.h"
 #include "metrics.h"
 
@@ -23,16 +24,7 @@ class TestBridgeMetrics : public QObject
     QByteArray exchange(const QByteArray &request,
                         const QString &from = QStringLiteral("127.0.0.1"))
     {
-        QTcpSocket socket;
-        socket.bind(QHostAddress(from));
-        socket.connectToHost(QHostAddress::LocalHost, quint16(m_server->port()));
-        if (!socket.waitForConnected(5000))
-            return {};
-        socket.write(request);
-        QByteArray raw;
-        while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
-            raw += socket.readAll();
-        return raw + socket.readAll();
+        return rawExchange(m_server->port(), request, from);
     }
 
     static int status(const QByteArray &raw)

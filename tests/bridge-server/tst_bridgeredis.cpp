@@ -1,3 +1,4 @@
+#include "bridgeanswers.h"
 #include "bridgeserverprocess.h"
 #include "redisserverprocess.h"
 
@@ -14,11 +15,7 @@ class TestBridgeRedis : public QObject
 {
     Q_OBJECT
 
-    struct Answer
-    {
-        int status = 0;
-        QByteArray body;
-    };
+    using Answer = BridgeAnswer;
 
     QNetworkAccessManager m_net;
     std::unique_ptr<RedisServerProcess> m_redis;
@@ -32,21 +29,9 @@ class TestBridgeRedis : public QObject
         return form.isNull() ? m_net.get(request) : m_net.post(request, form);
     }
 
-    static Answer answer(QNetworkReply *reply)
-    {
-        if (!reply->isFinished())
-            QSignalSpy(reply, &QNetworkReply::finished).wait(15000);
-        reply->deleteLater();
-        const QByteArray page = reply->readAll();
-        const int open = page.indexOf("<body>");
-        const int close = page.lastIndexOf("</body>");
-        return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
-                open >= 0 && close > open ? page.mid(open + 6, close - open - 6) : page};
-    }
-
     Answer post(int server, const char *page, const QByteArray &form)
     {
-        return answer(request(server, QByteArray("/Bridge/") + page, form));
+        return bridgeAnswer(request(server, QByteArray("/Bridge/") + page, form));
     }
 
     QByteArray newSession(int server)
@@ -88,7 +73,7 @@ class TestBridgeRedis : public QObject
         return get(server, key, owner) == "Wait";
     }
 
-    int health(int server) { return answer(request(server, "/health", QByteArray())).status; }
+    int health(int server) { return bridgeAnswer(request(server, "/health", QByteArray())).status; }
 
     bool startBoth(const QStringList &extra = {})
     {
@@ -182,7 +167,7 @@ private slots:
                                sendForm(key, "Client", "p" + QByteArray::number(i)));
         int stored = 0;
         for (QNetworkReply *reply : replies) {
-            const int status = answer(reply).status;
+            const int status = bridgeAnswer(reply).status;
             QVERIFY2(status == 200 || status == 409, QByteArray::number(status));
             stored += status == 200;
         }
@@ -192,7 +177,7 @@ private slots:
             replies << request(i % 2, "/Bridge/Connect.asp", "SessionName=Race");
         int opened = 0;
         for (QNetworkReply *reply : replies) {
-            const int status = answer(reply).status;
+            const int status = bridgeAnswer(reply).status;
             QVERIFY2(status == 200 || status == 503, QByteArray::number(status));
             opened += status == 200;
         }

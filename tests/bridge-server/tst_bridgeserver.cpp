@@ -1,3 +1,4 @@
+#include "bridgeanswers.h"
 #include "bridgeserverprocess.h"
 
 #include <QFileInfo>
@@ -15,11 +16,7 @@ class TestBridgeServer : public QObject
 {
     Q_OBJECT
 
-    struct Answer
-    {
-        int status = 0;
-        QByteArray body;
-    };
+    using Answer = BridgeAnswer;
 
     QNetworkAccessManager m_net;
     std::unique_ptr<BridgeServerProcess> m_server;
@@ -32,20 +29,10 @@ class TestBridgeServer : public QObject
         return get ? m_net.get(request) : m_net.post(request, form);
     }
 
-    static Answer answer(QNetworkReply *reply)
+    Answer post(const char *page, const QByteArray &form)
     {
-        if (!reply->isFinished())
-            QSignalSpy(reply, &QNetworkReply::finished).wait(10000);
-        reply->deleteLater();
-        const QByteArray page = reply->readAll();
-        // The body's content exactly as the server wrote it.
-        const int open = page.indexOf("<body>");
-        const int close = page.lastIndexOf("</body>");
-        return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
-                open >= 0 && close > open ? page.mid(open + 6, close - open - 6) : page};
+        return bridgeAnswer(request(page, form));
     }
-
-    Answer post(const char *page, const QByteArray &form) { return answer(request(page, form)); }
 
     QByteArray newSession(QByteArray name)
     {
@@ -104,7 +91,7 @@ private slots:
                                                    "&DataOwner=Host&SessionData=m" +
                                                    QByteArray::number(i));
         for (QNetworkReply *reply : replies)
-            QCOMPARE(answer(reply).status, 200);
+            QCOMPARE(bridgeAnswer(reply).status, 200);
         QSet<QByteArray> received;
         for (int i = 0; i < 40; ++i)
             received.insert(get(key, "Host"));
@@ -191,7 +178,7 @@ private slots:
 
         // The connector's empty form (one zero byte) and a browser's GET.
         for (const bool viaGet : {false, true}) {
-            const Answer list = answer(request("Sessions.asp", QByteArray(1, '\0'), viaGet));
+            const Answer list = bridgeAnswer(request("Sessions.asp", QByteArray(1, '\0'), viaGet));
             QCOMPARE(list.status, 200);
             // Once its client has polled, a session's ID is no longer shown.
             QVERIFY(!list.body.contains(key) && list.body.contains(other));
@@ -287,7 +274,7 @@ private slots:
                   "file whatever its mode.");
         // Writable again, it starts with what it held.
         QVERIFY(m_server->start());
-        QVERIFY(answer(request("Sessions.asp", {}, true)).body.contains("Kept"));
+        QVERIFY(bridgeAnswer(request("Sessions.asp", {}, true)).body.contains("Kept"));
         QVERIFY(m_server->stop());
     }
 
