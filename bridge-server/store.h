@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -113,6 +114,14 @@ public:
     virtual bool healthy(std::string *error) = 0;
     virtual Counts counts() = 0;
 
+    /// Told that a message became visible to polls of `role` in session
+    /// `id`: a post settled as delivered, on this server or, for a store
+    /// shared between servers, on any of them. Called on any thread, never
+    /// under a lock of the store.
+    using WakeHandler = std::function<void(const std::string &id, Role role)>;
+    /// Set once, before the server starts serving.
+    void setWakeHandler(WakeHandler handler) { m_wakeHandler = std::move(handler); }
+
     /// Seconds since the epoch.
     static int64_t now()
     {
@@ -151,4 +160,15 @@ public:
         });
         return out;
     }
+
+protected:
+    /// For the stores: tells the wake handler, if any.
+    void wake(const std::string &id, Role role) const
+    {
+        if (m_wakeHandler)
+            m_wakeHandler(id, role);
+    }
+
+private:
+    WakeHandler m_wakeHandler;
 };
