@@ -19,15 +19,17 @@ class GameChecks
 public:
     /// Both games play on Castle.map; random armies often share cells of
     /// the overlaid board, which the object numbers must survive.
-    /// script: more lines for both engines' scripts.
-    GameChecks(bool randomArmies, int moves, const QByteArray &script = QByteArray())
+    /// script: more lines for both engines' scripts; engine: the program
+    /// that both folders start.
+    GameChecks(bool randomArmies, int moves, const QByteArray &script = QByteArray(),
+               const char *engine = HVD_ENGINE_PATH)
         : map("Castle"), hostArmy(randomArmies ? "Random.arm" : "Castle_Guard.arm"),
           clientArmy(randomArmies ? "Random.arm" : "Castle_Siege.arm"), m_random(randomArmies),
           m_moves(moves)
     {
         for (const TempGameFolder *dir : {&hostDir, &clientDir}) {
             QVERIFY(dir->copySamples());
-            QVERIFY(dir->installEngine());
+            QVERIFY(dir->installEngine(engine));
             QVERIFY(dir->write(QStringLiteral("EngineScript.txt"),
                                "moves " + QByteArray::number(moves) +
                                    (dir == &hostDir ? " 11" : " 29") +

@@ -47,9 +47,8 @@ int main(void)
     const int host = strcmp(control[3], "Host") == 0;
     for (int turn = 0; turn < 2 * moves; ++turn) {
         if ((turn % 2 == 0) == host) {
-            const int n = turn / 2;
             sprintf(line[0], "<Root><Command FlagID='%d' Direction='%c' SerpentJump='No'/></Root>",
-                    5001 + n % 12, "NESW"[n % 4]);
+                    5001 + turn / 2 % 12, "NESW"[turn / 2 % 4]);
             if (!await("SEND\\aicommand.xml", 0))
                 return 1;
             logLine("SEND\\aicommand.tmp", "", line[0]);
