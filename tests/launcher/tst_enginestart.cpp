@@ -80,23 +80,14 @@ private slots:
         QCOMPARE(EngineProgram::kindOf(tmp.file(QStringLiteral("HvdAIS2p.EXE"))), kind);
     }
 
-    // A Windows engine with no Wine on the PATH nor in Debian's place: the
-    // start fails with what to do, after writing the files as always.
-    void windowsEngineWithoutWine_data()
-    {
-        QTest::addColumn<QByteArray>("machine");
-        QTest::addColumn<bool>("i386");
-        QTest::newRow("x86-64") << QByteArray("\x64\x86", 2) << false;
-        QTest::newRow("i386") << QByteArray("\x4c\x01", 2) << true;
-    }
-
+    // A 32-bit Windows engine with no Wine on the PATH nor in Debian's
+    // place: the start fails with what to do, after writing the files as
+    // always.
     void windowsEngineWithoutWine()
     {
-        QFETCH(QByteArray, machine);
-        QFETCH(bool, i386);
         TempGameFolder tmp, noWine;
         QVERIFY(
-            tmp.write(QStringLiteral("HvdAIS2p.EXE"), pe(0x40, QByteArray("PE\0\0", 4) + machine)));
+            tmp.write(QStringLiteral("HvdAIS2p.EXE"), pe(0x40, QByteArray("PE\0\0\x4c\x01", 6))));
         // A "wine" that is no program does not count.
         QVERIFY(noWine.write(QStringLiteral("wine"), "#!/bin/sh\n"));
         QProcessEnvironment environment;
@@ -108,7 +99,7 @@ private slots:
                                     EngineProgram(environment, noWine.path())));
         QVERIFY2(error.contains(QLatin1String("Windows program")) &&
                      error.contains(QLatin1String("sudo apt install wine")) &&
-                     error.contains(QLatin1String("dpkg --add-architecture i386")) == i386,
+                     error.contains(QLatin1String("dpkg --add-architecture i386")),
                  qPrintable(error));
         QCOMPARE(tmp.read(QStringLiteral("GameLog.txt")), "GameLog: 03-04-2026 05:06:07\r\n");
         QCOMPARE(tmp.read(QStringLiteral("Control.ini")),
