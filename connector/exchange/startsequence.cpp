@@ -25,17 +25,19 @@ QByteArray StartSequence::controlIni(Role role, const QByteArray &mapFileName, b
 }
 
 bool StartSequence::run(const GameFolder &folder, Role role, const QByteArray &mapFileName,
-                        bool fullScreen, QString *error, const QDateTime &now)
+                        bool fullScreen, QString *error, const QDateTime &now,
+                        const EngineProgram &engine)
 {
     if (!folder.writeValue(QStringLiteral("GameLog.txt"), gameLogHeader(now), error))
         return false;
     if (!folder.writeBytes(QStringLiteral("Control.ini"), controlIni(role, mapFileName, fullScreen),
                            error))
         return false;
-    return startEngine(folder, error);
+    return startEngine(folder, error, engine);
 }
 
-bool StartSequence::startEngine(const GameFolder &folder, QString *error)
+bool StartSequence::startEngine(const GameFolder &folder, QString *error,
+                                const EngineProgram &engine)
 {
     const QString program = folder.path(QLatin1String(EngineName));
     const QFileInfo info(program);
@@ -46,8 +48,8 @@ bool StartSequence::startEngine(const GameFolder &folder, QString *error)
         return false;
     }
     QProcess process;
-    process.setProgram(program);
-    process.setWorkingDirectory(folder.root());
+    if (!engine.prepare(&process, program, folder.root(), error))
+        return false;
     if (!process.startDetached()) {
         if (error)
             *error = QStringLiteral("Cannot start the game engine %1: %2")
@@ -55,4 +57,12 @@ bool StartSequence::startEngine(const GameFolder &folder, QString *error)
         return false;
     }
     return true;
+}
+
+QByteArray StartSequence::startNote(const GameFolder &folder)
+{
+    if (!EngineProgram::needsWine(folder.path(QLatin1String(EngineName))))
+        return QByteArray();
+    return "The engine is a Windows program and starts through Wine; its first start can take a "
+           "minute.";
 }

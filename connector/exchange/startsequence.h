@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engineprogram.h"
 #include "role.h"
 
 #include <QByteArray>
@@ -26,8 +27,15 @@ public:
     /// error text names the file and the reason; later steps are skipped.
     static bool run(const GameFolder &folder, Role role, const QByteArray &mapFileName,
                     bool fullScreen, QString *error,
-                    const QDateTime &now = QDateTime::currentDateTime());
+                    const QDateTime &now = QDateTime::currentDateTime(),
+                    const EngineProgram &engine = EngineProgram());
 
-    /// Starts the engine of the game folder without waiting for it.
-    static bool startEngine(const GameFolder &folder, QString *error);
+    /// Starts the engine of the game folder without waiting for it (a
+    /// Windows engine through Wine on other systems).
+    static bool startEngine(const GameFolder &folder, QString *error,
+                            const EngineProgram &engine = EngineProgram());
+
+    /// The output box's line after a start through Wine; empty when the
+    /// folder's engine starts directly.
+    static QByteArray startNote(const GameFolder &folder);
 };

@@ -101,6 +101,9 @@ bool SessionWindow::startGame(Session &session)
     gameStarting();
     session.gameStarted();
     tellMissingFolders();
+    const QByteArray note = StartSequence::startNote(m_folder);
+    if (!note.isEmpty())
+        m_output->append(note);
     return true;
 }
 

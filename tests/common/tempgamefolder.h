@@ -39,11 +39,12 @@ public:
         return !names.isEmpty();
     }
 
-    /// Copies the stand-in engine in under the name that the connector starts.
-    bool installEngine() const
+    /// Copies the stand-in engine (or another program) in under the name
+    /// that the connector starts.
+    bool installEngine(const char *program = HVD_ENGINE_PATH) const
     {
         const QString target = file(QStringLiteral("HvdAIS2p.EXE"));
-        return QFile::copy(QStringLiteral(HVD_ENGINE_PATH), target) &&
+        return QFile::copy(QString::fromLocal8Bit(program), target) &&
                QFile::setPermissions(target, QFile::permissions(target) | QFile::ExeOwner);
     }
 
