@@ -62,10 +62,8 @@ private slots:
     void countersMoveWithRequestsRefusalsAndHeldPolls()
     {
         m_server = std::make_unique<BridgeServerProcess>();
-        QVERIFY(
-            m_server->start({QStringLiteral("--max-connections-per-address"), QStringLiteral("3"),
-                             QStringLiteral("--request-seconds"), QStringLiteral("1"),
-                             QStringLiteral("--hold-seconds"), QStringLiteral("1")}));
+        QVERIFY(m_server->start({"--max-connections-per-address", "3", "--request-seconds", "1",
+                                 "--hold-seconds", "1"}));
         m_bridge.port = m_server->port();
         const QMap<QString, double> before = metrics();
         QVERIFY2(before.size() > 1, qPrintable(before.firstKey()));
