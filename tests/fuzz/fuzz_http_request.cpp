@@ -25,17 +25,15 @@ Outcome fed(const std::string &bytes, std::size_t maxHeader, std::size_t maxBody
     RequestParser parser(maxHeader, maxBody);
     std::size_t at = 0;
     while (at < bytes.size() && parser.state() == RequestParser::State::NeedMore) {
-        std::size_t piece = seed == 0 ? bytes.size() : 1;
-        if (seed > 1) {
+        if (seed > 1)
             seed = seed * 1103515245u + 12345u;
-            piece = 1 + (seed >> 16) % 97;
-        }
+        const std::size_t piece = seed == 0 ? bytes.size() : seed == 1 ? 1 : 1 + (seed >> 16) % 97;
         const std::size_t size = std::min(piece, bytes.size() - at);
         parser.feed(bytes.data() + at, size);
         at += size;
-        FUZZ_CHECK(parser.heldBytes() <=
-                   std::max(maxHeader + 1, maxBody + RequestParser::MaxChunkLine + 3));
-        FUZZ_CHECK(parser.request().body.size() <= maxBody);
+        FUZZ_CHECK(parser.request().body.size() <= maxBody &&
+                   parser.heldBytes() <=
+                       maxBody + std::max(maxHeader + 1, RequestParser::MaxChunkLine + 3));
     }
     const RequestParser::Request &r = parser.request();
     return {parser.state(), parser.status(), parser.reason(), r.method, r.path, r.body, r.headers};
