@@ -405,6 +405,8 @@ Held manyHeld(quint16 port, qint64 pid, int count, int hold, const QString &dir,
                 const ssize_t sent = write(poll.fd, poll.request.data() + poll.written,
                                            poll.request.size() - poll.written);
                 if (sent > 0 && (poll.written += size_t(sent)) == poll.request.size()) {
+                    // The server's hold starts about now.
+                    poll.sent = nowMs();
                     epoll_event interest{EPOLLIN, {}};
                     interest.data.u64 = events[e].data.u64;
                     epoll_ctl(epoll, EPOLL_CTL_MOD, poll.fd, &interest);
@@ -429,7 +431,6 @@ Held manyHeld(quint16 port, qint64 pid, int count, int hold, const QString &dir,
         Poll &poll = polls[size_t(i)];
         poll.request = getData(keys[size_t(i / 2)], i % 2 ? "Client" : "Host", hold);
         poll.fd = connectTo(port, false);
-        poll.sent = nowMs();
         epoll_event interest{EPOLLOUT, {}};
         interest.data.u64 = uint64_t(i);
         if (poll.fd >= 0 && epoll_ctl(epoll, EPOLL_CTL_ADD, poll.fd, &interest) == 0)
@@ -525,11 +526,11 @@ int main(int argc, char **argv)
         else if (args[i] == QLatin1String("--server"))
             serverPath = args[i + 1];
     }
-    // Two sockets a held poll (ours and the server's), with room to spare;
-    // the servers inherit the limit.
+    // A socket a held poll in the bench and in the server, with room to
+    // spare; the servers inherit the limit.
     rlimit files{};
     getrlimit(RLIMIT_NOFILE, &files);
-    const rlim_t wanted = rlim_t(heldCount) * 2 + 4096;
+    const rlim_t wanted = rlim_t(heldCount) + 2048;
     if (files.rlim_cur < wanted) {
         files.rlim_cur = wanted;
         files.rlim_max = std::max(files.rlim_max, wanted);
