@@ -364,10 +364,16 @@ redisContext *RedisStore::acquire(std::string *error)
             *error = "no free connection to Redis";
             return nullptr;
         }
-        if (!m_idle.empty()) {
+        while (!m_idle.empty()) {
             redisContext *context = m_idle.back();
             m_idle.pop_back();
-            return context;
+            // An idle connection has nothing to read unless Redis closed it
+            // (it restarted): then the request would fail for nothing.
+            pollfd closed{context->fd, POLLIN, 0};
+            if (poll(&closed, 1, 0) == 0)
+                return context;
+            redisFree(context);
+            --m_open;
         }
         ++m_open;
     }

@@ -26,19 +26,14 @@ class RedisServerProcess
 public:
     ~RedisServerProcess() { kill(); }
 
-    static QString program()
-    {
-        return QStandardPaths::findExecutable(QStringLiteral("redis-server"));
-    }
+    static QString program() { return QStandardPaths::findExecutable("redis-server"); }
 
     /// Starts the server (again); false when it does not answer.
     bool start()
     {
         if (m_port == 0) {
             QTcpServer probe;
-            if (!probe.listen(QHostAddress::LocalHost, 0))
-                return false;
-            m_port = probe.serverPort();
+            m_port = probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
         }
         m_process.start(program(),
                         {QStringLiteral("--port"), QString::number(m_port),
