@@ -336,11 +336,13 @@ Wrk wrkFigures(const QByteArray &output)
     return wrk;
 }
 
-/// wrk making plain polls against `port` (a POST of the body in `script`).
-Wrk runWrk(quint16 port, const QString &script, int seconds, int connections)
+/// wrk making plain polls against `port` (a POST of the body in `script`),
+/// with `extra` arguments.
+Wrk runWrk(quint16 port, const QString &script, int seconds, int connections,
+           const QStringList &extra = {})
 {
     QProcess wrk;
-    wrk.start(QStringLiteral("wrk"), wrkArguments(port, script, seconds, connections));
+    wrk.start(QStringLiteral("wrk"), extra + wrkArguments(port, script, seconds, connections));
     wrk.waitForFinished(seconds * 1000 + 30000);
     return wrkFigures(wrk.readAllStandardOutput());
 }
@@ -591,6 +593,11 @@ int main(int argc, char **argv)
     printWrk("HvdBridge on SQLite", wrkSqlite);
     printWrk("HvdBridge on Redis", wrkRedis);
     printWrk("nginx, fixed page", wrkNginx);
+    // HvdBridge answers one request a connection; nginx so too, for scale.
+    if (nginx)
+        printWrk("nginx, fixed page, a connection a request",
+                 runWrk(nginx, plain, wrkSeconds, wrkConnections,
+                        {QStringLiteral("-H"), QStringLiteral("Connection: close")}));
     const double ratio = wrkNginx.requestsPerSecond > 0
                              ? wrkSqlite.requestsPerSecond / wrkNginx.requestsPerSecond
                              : 0;
