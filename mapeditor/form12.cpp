@@ -517,8 +517,8 @@ void Form12::on_File1_activated(QListWidgetItem *item)
 {
     if (!item)
         return;
-    m_text1->setText(item->text());
-    on_Command1_clicked();
+    // The load names the map, so that undoing it brings back the old name.
+    loadmap(item->text(), item->text());
 }
 
 void Form12::on_Combo1_activated(int index)

@@ -8,20 +8,22 @@
 // - The engine starts, or refuses with an error text; when it starts, its
 //   role is the one Control.ini names and its board the save file's board.
 // - A board read from a save file and the board read from that save turned
-//   half around (the other player's save) stay each other's half-turn with
-//   the sides exchanged, flag numbers reversed and directions turned round,
-//   through every move that either side makes.
+//   half around (the other player's save, turned by the connector's code)
+//   stay each other's half-turn with the sides exchanged, flag numbers
+//   reversed and directions turned round, through every move either side makes.
 // - A command file with a line end is taken once: the file goes and the log
 //   lists its first line; a command read gives a flag number and N, S, E or
 //   W, and a formatted move reads back as itself.
 // - Script values stay within their documented bounds.
 
+#include "armyflip.h"
 #include "board.h"
 #include "enginecommand.h"
 #include "enginefolder.h"
 #include "enginegame.h"
 #include "enginescript.h"
 #include "fuzzinput.h"
+#include "gamefolder.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -30,33 +32,11 @@ namespace {
 
 std::unique_ptr<QTemporaryDir> gameDir;
 
-QByteArray halfTurned(const QByteArray &row)
-{
-    QByteArray out;
-    for (int cell = Board::Size - 1; cell >= 0; --cell)
-        out += row.mid(cell * Board::CellWidth, Board::CellWidth);
-    return out;
-}
-
 QByteArray exchangedSides(QByteArray cell)
 {
     if (Board::isFlag(cell))
         cell[0] = cell.at(0) == 'B' ? 'R' : 'B';
     return cell;
-}
-
-char turnedRound(char direction)
-{
-    switch (direction) {
-    case 'N':
-        return 'S';
-    case 'S':
-        return 'N';
-    case 'E':
-        return 'W';
-    default:
-        return 'E';
-    }
 }
 
 void checkMirrored(const Board &board, const Board &other)
@@ -71,7 +51,7 @@ void checkMirrored(const Board &board, const Board &other)
             const int theirs = other.flagAt(r, c, 'R');
             FUZZ_CHECK((own == 0) == (theirs == 0));
             if (own)
-                FUZZ_CHECK(theirs == board.objectCount() + 10001 - own);
+                FUZZ_CHECK(theirs == flipObjectID(qint16(board.objectCount()), qint16(own)));
         }
     }
 }
@@ -103,7 +83,7 @@ void checkBoards(const QList<QByteArray> &save, FuzzInput &input)
     QList<QByteArray> turned{save.first()};
     for (qsizetype i = 0; i < rows.size(); ++i) {
         even << rows.at(i);
-        turned << halfTurned(rows.at(rows.size() - 1 - i));
+        turned << halfTurnRow(rows.at(rows.size() - 1 - i));
     }
     FUZZ_CHECK(Board::fromSave(even, host, &board, &error));
     Board other;
@@ -118,29 +98,14 @@ void checkBoards(const QList<QByteArray> &save, FuzzInput &input)
         Board::Move move{Board::FirstObjectId + input.byte() % 64, "NSEWX"[pick % 5]};
         if (!moves.isEmpty() && pick & 2)
             move = moves.at(input.byte() % moves.size());
-        const Board::Move mirrored{board.objectCount() + 10001 - move.flagId,
-                                   move.direction == 'X' ? 'X' : turnedRound(move.direction)};
+        const Board::Move mirrored{flipObjectID(qint16(board.objectCount()), qint16(move.flagId)),
+                                   "SNWEX"[QByteArray("NSEWX").indexOf(move.direction)]};
         const Board::MoveResult result = board.apply(move, side);
         FUZZ_CHECK(other.apply(mirrored, side == 'B' ? 'R' : 'B') == result);
         FUZZ_CHECK(moves.contains(move) ==
                    (result == Board::MoveResult::Moved || result == Board::MoveResult::Captured));
         checkMirrored(board, other);
     }
-}
-
-/// Lines as the engine reads them: ended by CR LF or a bare LF.
-QList<QByteArray> linesOf(const QByteArray &bytes)
-{
-    if (bytes.isEmpty())
-        return {};
-    QList<QByteArray> lines = bytes.split('\n');
-    if (lines.size() > 1 && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray &line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-    }
-    return lines;
 }
 
 void checkCommand(const QByteArray &text)
@@ -221,8 +186,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray command = input.until('\0');
 
     checkCommand(command);
-    checkScript(linesOf(script));
+    checkScript(GameFolder::splitLines(script));
     checkGame(control, save, script, command);
-    checkBoards(linesOf(save), input);
+    checkBoards(GameFolder::splitLines(save), input);
     return 0;
 }
