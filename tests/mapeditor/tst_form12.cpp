@@ -25,13 +25,14 @@ public:
     QStringList messages, questions, warnings;
     QStringList inputs;  // answers of the input box in turn; empty is Cancel
     QList<bool> answers; // Yes/No answers in turn; No when none is left
+    bool passWarnings = true;
 
     void message(QWidget *, const QString &, const QString &text) override { messages << text; }
     bool askYesNo(QWidget *, const QString &, const QString &text) override
     {
         const bool warning = text.startsWith(QLatin1String("The map check found problems"));
         (warning ? warnings : questions) << text;
-        return warning || (!answers.isEmpty() && answers.takeFirst());
+        return (warning && passWarnings) || (!warning && !answers.isEmpty() && answers.takeFirst());
     }
     QString input(QWidget *, const QString &, const QString &) override
     {
@@ -249,8 +250,18 @@ private slots:
         QVERIFY(e.dialogs->messages.value(0).startsWith(QLatin1String("Not Saved!")));
         e.dialogs->answers = {true};
         QVERIFY(!e.window->close());
-        // Saved under a name typed in the name box, the map is listed at once.
+        // A map that cannot be read is told (and undoable, like every load).
+        e.type("Text1", QStringLiteral("Gone.map"));
+        e.click("Command1");
+        QVERIFY(e.dialogs->messages.last().contains(QLatin1String("Gone.map")));
+        e.key(Qt::Key_Z, Qt::ControlModifier);
+        // Saved under a name typed in the name box, the map is listed at once;
+        // the author may stop at the map check's warning.
         e.type("Text1", QStringLiteral("Fort.map"));
+        e.dialogs->passWarnings = false;
+        e.key(Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!QFile::exists(e.tmp.file(QStringLiteral("Fort.map"))));
+        e.dialogs->passWarnings = true;
         e.key(Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(e.dialogs->messages.last(), QStringLiteral("Saved."));
         QVERIFY(e.dialogs->warnings.value(0).contains(QLatin1String("unknown code")));

@@ -2,6 +2,7 @@
 
 #include "mapcanvas.h"
 #include "mapdata.h"
+#include "mapgeometry.h"
 #include "palette.h"
 
 #include <QTest>
@@ -46,6 +47,11 @@ private slots:
         // The band before the first cell and the border after the last stay black.
         for (const QPoint p : {QPoint(9, 9), QPoint(200, 5), QPoint(410, 409), QPoint(426, 418)})
             QCOMPARE(image.pixel(p), qRgb(0, 0, 0));
+        // Pointer to cell: a quotient halfway between two cells goes to the even one.
+        QList<int> cells;
+        for (const int px : {10, 11, 20, 30, 31, 409, 410, 411})
+            cells << canvas.geometry().pointerToCell(QPointF(px, 15)).x();
+        QCOMPARE(cells, (QList<int>{0, 1, 2, 2, 3, 40, 40, 41}));
     }
 };
 
