@@ -139,9 +139,6 @@ private slots:
         QVERIFY2(told.contains(error), qPrintable(told));
         QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), QStringList{"Base.map"});
         QCOMPARE(tmp.read(QStringLiteral("Base.map")), base);
-        QVERIFY(!MapFile::read(tmp.path(), QStringLiteral("Gone.map"), &map, &told));
-        QVERIFY2(told.contains(QLatin1String("Gone.map")), qPrintable(told));
-        QCOMPARE(map.cells + map.flags, Lines(1600) + zeros);
     }
 
     void sampleMapsReadAndWriteBackByteForByte()
