@@ -9,20 +9,15 @@
 #include "gamefolder.h"
 #include "tempgamefolder.h"
 
-#include <array>
-
 namespace Armies {
 
 using Rows = QList<QByteArray>;
 
 /// The 40 rows of an army file with flags on the given cells: row, column,
 /// kind (1 to 12).
-inline Rows army(const QList<std::array<int, 3>> &flags)
+inline Rows army(const QList<ArmyTexts::Flag> &flags)
 {
-    QList<ArmyTexts::Flag> placed;
-    for (const auto &[row, column, kind] : flags)
-        placed.append({row, column, kind});
-    return GameFolder::splitLines(ArmyTexts::army(placed)).mid(1);
+    return GameFolder::splitLines(ArmyTexts::army(flags)).mid(1);
 }
 
 /// The save file of the side whose army is `own`.

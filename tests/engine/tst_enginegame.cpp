@@ -23,11 +23,9 @@ struct Host
 {
     explicit Host(const QByteArray &script, const QByteArray &fullScreen = "0")
     {
-        [&] {
-            QVERIFY(setUpHost(folder, script, fullScreen));
-            QString error;
-            QVERIFY2(game.start(&error), qPrintable(error));
-        }();
+        QString error;
+        if (!setUpHost(folder, script, fullScreen) || !game.start(&error))
+            qFatal("game not started: %s", qPrintable(error));
         window = std::make_unique<BoardWindow>(&game);
         window->showAsAsked();
     }
@@ -57,10 +55,10 @@ class TestEngineGame : public QObject
 private slots:
     void unusableFilesEndTheProgram_data()
     {
+        // A save the board cannot read is refused with an error text on any
+        // bytes (fuzz_engine_files); here the program ends on it.
         QTest::addColumn<QByteArray>("save");
         QTest::addColumn<QByteArray>("logged");
-        QTest::newRow("short save")
-            << QByteArray("Castle\r\n000 000 \r\n") << QByteArray("ERROR: ");
         QTest::newRow("save too large")
             << QByteArray(EngineFolder::MaxFileBytes + 1, '0') << QByteArray("larger than");
         QTest::newRow("no Control.ini") << QByteArray() << QByteArray();
