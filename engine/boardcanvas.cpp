@@ -43,9 +43,11 @@ QImage sprite(const QImage &banner, bool own)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setPen(QPen(own ? QColor(255, 255, 255) : QColor(230, 0, 0), 1.5));
     painter.setBrush(own ? QColor(245, 245, 235) : QColor(25, 25, 25));
-    painter.drawEllipse(QRectF(1, 1, size - 2, size - 2));
+    // The disc fills the cell and the banner nearly the disc, so the kind
+    // stays readable when the window shows the board smaller.
+    painter.drawEllipse(QRectF(0.75, 0.75, size - 1.5, size - 1.5));
     if (!banner.isNull())
-        painter.drawImage(QRectF(3, 3, size - 6, size - 6),
+        painter.drawImage(QRectF(1.5, 1.5, size - 3, size - 3),
                           own ? banner : banner.mirrored(true, false));
     return image;
 }
@@ -120,7 +122,7 @@ void BoardCanvas::drawCell(QPainter &painter, const Board &board, const Marks &m
     const int opponent = board.flagAt(row, column, 'R');
     if (own && opponent) {
         // Two flags on one cell: the own one up left, the opponent's down right.
-        const int half = CellSize * 2 / 3;
+        const int half = CellSize * 3 / 4;
         painter.drawImage(QRect(cell.topLeft(), QSize(half, half)), m_own.at(kind(own)));
         painter.drawImage(QRect(cell.bottomRight() - QPoint(half - 1, half - 1), QSize(half, half)),
                           m_opponent.at(kind(opponent)));

@@ -16,7 +16,7 @@ class Board;
 class BoardCanvas
 {
 public:
-    static constexpr int CellSize = 20;
+    static constexpr int CellSize = 24;
     static constexpr int Cells = 40;
 
     /// What the board marks besides terrain and flags, as (column, row)

@@ -43,8 +43,10 @@ void BoardView::paintEvent(QPaintEvent *event)
         painter.fillRect(event->rect(), Qt::black);
     if (picture.size() == m_canvas->image().size())
         painter.drawImage(picture.topLeft(), m_canvas->image());
-    else
+    else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(picture, m_canvas->image());
+    }
 }
 
 void BoardView::mousePressEvent(QMouseEvent *event)

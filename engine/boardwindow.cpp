@@ -77,11 +77,14 @@ BoardWindow::BoardWindow(EngineGame *game, QWidget *parent)
         new QLabel(QStringLiteral("Flag kinds 1 to 12, left to right.\n"
                                   "Own flags: light disc. Opponent's: dark disc, red rim.\n"
                                   "Last move: cyan (own), orange (opponent).\n"
-                                  "Water and solid cannot be entered; rock can.\n"
-                                  "Click an own flag, then a neighbouring cell or an arrow key."),
+                                  "Water and solid cannot be entered; rock can."),
                    this);
     name(legend, "lblLegend", QStringLiteral("Legend"));
     legend->setWordWrap(true);
+    m_hint = new QLabel(
+        QStringLiteral("Click an own flag, then a neighbouring cell or an arrow key."), this);
+    name(m_hint, "lblHint", QStringLiteral("How to move"));
+    m_hint->setWordWrap(true);
 
     auto *side = new QVBoxLayout;
     side->addWidget(m_turn);
@@ -90,6 +93,7 @@ BoardWindow::BoardWindow(EngineGame *game, QWidget *parent)
     side->addWidget(m_moves, 1);
     side->addWidget(kinds);
     side->addWidget(legend);
+    side->addWidget(m_hint);
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(m_view, 1);
     layout->addLayout(side);
@@ -216,7 +220,12 @@ void BoardWindow::onStateChanged()
         text = loser == 'B' ? QStringLiteral("%1 won. You lost.").arg(opponent)
                             : QStringLiteral("%1 won. You won!").arg(own);
     else if (m_game->isOver())
-        text = QStringLiteral("Game over.");
+        text = m_game->exitCode() == EngineGame::IdleExit
+                   ? QStringLiteral("Game over: nothing happened for too long.")
+               : m_game->exitCode() == EngineGame::SetupFailed
+                   ? QStringLiteral("Game over: a game file could not be written.")
+               : m_game->isStuck() ? QStringLiteral("Game over: no legal move was left.")
+                                   : QStringLiteral("Game over: the script ended.");
     else if (m_game->isOwnTurn())
         text = QStringLiteral("Your turn (%1)").arg(own);
     else
@@ -224,6 +233,8 @@ void BoardWindow::onStateChanged()
     if (!m_game->script().person && !m_game->isOver())
         text += QStringLiteral(" - the script plays");
     m_turn->setText(text);
+    // The hint is for a person who can still move.
+    m_hint->setVisible(m_game->script().person && !m_game->isOver());
 }
 
 void BoardWindow::setMarks(const BoardCanvas::Marks &marks, const QVector<QPoint> &alsoChanged)

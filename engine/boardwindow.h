@@ -49,5 +49,6 @@ private:
     BoardView *m_view;
     QLabel *m_turn;
     QLabel *m_reason;
+    QLabel *m_hint;
     QListWidget *m_moves;
 };

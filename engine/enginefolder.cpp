@@ -14,38 +14,7 @@ QString describe(const QFile &file, const QString &what)
 
 } // namespace
 
-EngineFolder::EngineFolder(const QString &root) : m_root(QDir(root).absolutePath()) {}
-
-QString EngineFolder::path(const QString &name) const
-{
-    QString current = m_root;
-    const QStringList parts = QString(name)
-                                  .replace(QLatin1Char('\\'), QLatin1Char('/'))
-                                  .split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (const QString &part : parts) {
-        const QString exact = current + QLatin1Char('/') + part;
-        if (QFileInfo::exists(exact)) {
-            current = exact;
-            continue;
-        }
-        QString found = part;
-        const QStringList entries =
-            QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        for (const QString &entry : entries) {
-            if (entry.compare(part, Qt::CaseInsensitive) == 0) {
-                found = entry;
-                break;
-            }
-        }
-        current += QLatin1Char('/') + found;
-    }
-    return current;
-}
-
-bool EngineFolder::fileExists(const QString &name) const
-{
-    return QFileInfo(path(name)).isFile();
-}
+EngineFolder::EngineFolder(const QString &root) : m_files(root) {}
 
 bool EngineFolder::readAll(const QString &name, QByteArray *bytes, QString *error) const
 {
@@ -74,34 +43,7 @@ bool EngineFolder::readLines(const QString &name, QList<QByteArray> *lines, QStr
     QByteArray bytes;
     if (!readAll(name, &bytes, error))
         return false;
-    lines->clear();
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0)
-            end = bytes.size();
-        QByteArray line = bytes.mid(start, end - start);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        lines->append(line);
-        start = end + 1;
-    }
-    return true;
-}
-
-bool EngineFolder::writeBytes(const QString &name, const QByteArray &bytes, QString *error) const
-{
-    QFile file(path(name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (error)
-            *error = describe(file, QStringLiteral("Cannot create"));
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        if (error)
-            *error = describe(file, QStringLiteral("Cannot write"));
-        return false;
-    }
+    *lines = GameFolder::splitLines(bytes);
     return true;
 }
 

@@ -1,21 +1,24 @@
 #pragma once
 
+#include "gamefolder.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
 /// The engine's view of the game folder: names are given the way the game
 /// spells them ("Send\AICommand.xml") and matched without regard to letter
-/// case; text files are bytes with CR LF line ends.
+/// case (the connector's game-folder lookup does it); text files are bytes
+/// with CR LF line ends. Reading is the engine's own: it bounds every file.
 class EngineFolder
 {
 public:
     explicit EngineFolder(const QString &root);
 
-    QString root() const { return m_root; }
+    QString root() const { return m_files.root(); }
     /// The host path of a game file name, reusing an existing spelling.
-    QString path(const QString &name) const;
-    bool fileExists(const QString &name) const;
+    QString path(const QString &name) const { return m_files.path(name); }
+    bool fileExists(const QString &name) const { return m_files.fileExists(name); }
 
     /// Game files are a few kilobytes; a larger file is refused unread.
     static constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
@@ -25,7 +28,10 @@ public:
     /// The file's lines without their line ends (CR LF or a bare LF).
     bool readLines(const QString &name, QList<QByteArray> *lines, QString *error) const;
     /// Creates the file anew with the bytes as they are.
-    bool writeBytes(const QString &name, const QByteArray &bytes, QString *error) const;
+    bool writeBytes(const QString &name, const QByteArray &bytes, QString *error) const
+    {
+        return m_files.writeBytes(name, bytes, error);
+    }
     /// Appends one line and CR LF, creating the file when missing.
     bool appendLine(const QString &name, const QByteArray &line) const;
     /// Writes the bytes under a temporary name and renames them onto the name,
@@ -38,5 +44,5 @@ public:
     static QString locate(const QString &workingFolder, const QString &programFolder);
 
 private:
-    QString m_root;
+    GameFolder m_files;
 };

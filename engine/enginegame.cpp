@@ -317,6 +317,7 @@ void EngineGame::finish(int exitCode)
     if (m_over)
         return;
     m_over = true;
+    m_exitCode = exitCode;
     m_fallback.stop();
     m_delay.stop();
     m_idle.stop();

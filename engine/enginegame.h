@@ -81,6 +81,10 @@ public:
     /// True while the own side may move.
     bool isOwnTurn() const { return !m_over && ownTurn(); }
     bool isOver() const { return m_over; }
+    /// How the game ended (an ExitCode); Finished while it runs.
+    int exitCode() const { return m_exitCode; }
+    /// True when the script found no legal move left for its side.
+    bool isStuck() const { return m_stuck; }
 
 signals:
     /// A move was made on the board (own or the opponent's).
@@ -119,6 +123,7 @@ private:
     bool m_stuck = false;     ///< no legal move was left on an own turn
     bool m_delayDone = false; ///< the wait before the pending own move is over
     bool m_over = false;
+    int m_exitCode = Finished;
     QByteArray m_unfinished;       ///< a received file seen without its line end
     QElapsedTimer m_unfinishedAge; ///< since when it looks so
     QFileSystemWatcher m_watcher;

@@ -1,6 +1,6 @@
 #include "mapterrain.h"
 
-#include "terrainpalette.h"
+#include "palette.h"
 
 #include <algorithm>
 
@@ -10,13 +10,16 @@ MapTerrain MapTerrain::fromMapLines(const QList<QByteArray> &lines)
 {
     MapTerrain terrain;
     terrain.m_hasMap = true;
+    // The map editor's colours, from its map library.
+    Palette palette;
+    palette.loadsettings();
     quint32 current = 0;
     for (int row = 0; row < Size; ++row) {
         const QByteArray line = row < lines.size() ? lines.at(row) : QByteArray();
         for (int column = 0; column < Size; ++column) {
             const QByteArray code = line.mid(column * 4, 3);
-            if (TerrainPalette::isKnown(code))
-                current = TerrainPalette::colour(code);
+            if (palette.isKnown(code))
+                current = palette.colour(code) & 0xffffff;
             terrain.m_codes[row * Size + column] = code;
             terrain.m_colours[row * Size + column] = current;
         }

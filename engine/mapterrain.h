@@ -5,10 +5,11 @@
 #include <QVector>
 
 /// The terrain of a map file as the engine plays it: 40 rows of 40 cell codes
-/// taken by line position (lines 1 to 40, four characters a cell, the code
-/// its first three), with the colour of every cell worked out once in the
-/// file's reading order, where an unknown code takes the colour of the cell
-/// before it (black before the first known code), as the map editor draws it.
+/// taken by line position (not the editor's reader, which lets rows break
+/// anywhere: the engine reads the cells where the game's engine finds them) (lines 1 to 40, four
+/// characters a cell, the code its first three), with the colour of every cell worked out once in
+/// the file's reading order, where an unknown code takes the colour of the cell before it (black
+/// before the first known code), as the map editor draws it.
 class MapTerrain
 {
 public:

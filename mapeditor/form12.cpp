@@ -103,17 +103,14 @@ Form12::Form12(const QString &gameFolder, std::unique_ptr<EditorDialogs> dialogs
     buildControls();
     buildActions();
 
-    // Start-up: the default map, the list filled once, the picker's codes.
-    m_text1->setText(MapFile::defaultMapName());
-    QDir folder(m_folder);
-    const QStringList maps =
-        folder.entryList({QStringLiteral("*.map")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
-    m_file1->addItems(maps);
-    loadmap();
-    m_document.setChanged(false);
+    // Start-up: the default map, the list, the picker's codes. The first load
+    // is no step that undo could take back.
     for (const QByteArray &code : Palette::pickerCodes())
         m_combo1->addItem(QString::fromLatin1(code));
-    m_combo1->setEditText(QString::fromLatin1(Palette::defaultCode()));
+    fillMapList();
+    loadmap(MapFile::defaultMapName(), MapFile::defaultMapName());
+    m_document.undoStack()->clear();
+    m_document.setChanged(false);
     updateStatus();
 }
 
@@ -244,7 +241,11 @@ void Form12::buildControls()
         });
     }
     connect(&m_document, &MapDocument::cellsChanged, this, &Form12::on_document_cellsChanged);
-    connect(&m_document, &MapDocument::cellPicked, this, &Form12::on_document_cellPicked);
+    connect(&m_document, &MapDocument::selectedCodeChanged, this,
+            &Form12::on_document_selectedCodeChanged);
+    connect(&m_document, &MapDocument::mapReplaced, this, &Form12::on_document_mapReplaced);
+    connect(&m_document, &MapDocument::nameChanged, m_text1, &QLineEdit::setText);
+    connect(m_text1, &QLineEdit::textChanged, &m_document, &MapDocument::setName);
     connect(&m_document, &MapDocument::flagChanged, this,
             [this](int index, const QByteArray &value) {
                 m_showingFlags = true;
@@ -397,7 +398,7 @@ void Form12::buildActions()
     m_toolStrip->addAction(m_checkAction);
 }
 
-void Form12::loadmap()
+void Form12::loadmap(const QString &fileName, const QString &mapName)
 {
     QString error;
     bool ok = false;
@@ -405,17 +406,28 @@ void Form12::loadmap()
         centre();
         BusyPointer busy;
         m_tools.at(m_toolIndex)->deactivate();
-        ok = m_document.load(m_folder, m_text1->text(), &error);
-        showFlags();
-        setSwatch(m_document.swatch());
-        m_picture17->setPreview(QRect());
-        m_picture17->refresh();
-        updateStatus();
-        updateMapCheck();
+        ok = m_document.load(m_folder, fileName, mapName, &error);
     }
     if (!ok)
         m_dialogs->message(this, programTitle(),
                            error + QStringLiteral(" An empty map is shown instead."));
+}
+
+void Form12::fillMapList()
+{
+    m_file1->clear();
+    m_file1->addItems(QDir(m_folder).entryList({QStringLiteral("*.map")}, QDir::Files,
+                                               QDir::Name | QDir::IgnoreCase));
+}
+
+void Form12::on_document_mapReplaced()
+{
+    // A load or its undo: flags, picture, status and check follow the document.
+    showFlags();
+    m_picture17->setPreview(QRect());
+    m_picture17->refresh();
+    updateStatus();
+    updateMapCheck();
 }
 
 void Form12::centre()
@@ -462,9 +474,7 @@ void Form12::on_Command47_clicked()
         return;
     if (!answer.toLower().contains(QLatin1String(".map")))
         answer += QLatin1String(".map");
-    m_text1->setText(MapFile::defaultMapName());
-    loadmap();
-    m_text1->setText(answer);
+    loadmap(MapFile::defaultMapName(), answer);
 }
 
 void Form12::on_Command15_clicked()
@@ -491,6 +501,9 @@ bool Form12::saveChanges()
         m_dialogs->message(this, programTitle(), error);
         return false;
     }
+    // A map saved under a new name is listed at once.
+    if (m_file1->findItems(name, Qt::MatchFixedString).isEmpty())
+        fillMapList();
     m_dialogs->message(this, programTitle(), QStringLiteral("Saved."));
     return true;
 }
@@ -504,16 +517,14 @@ void Form12::on_File1_activated(QListWidgetItem *item)
 {
     if (!item)
         return;
-    m_text1->setText(item->text());
-    on_Command1_clicked();
+    // The load names the map, so that undoing it brings back the old name.
+    loadmap(item->text(), item->text());
 }
 
 void Form12::on_Combo1_activated(int index)
 {
-    if (index < 0)
-        return;
-    m_document.pick(m_combo1->itemText(index).toLatin1());
-    setSwatch(m_document.swatch());
+    if (index >= 0)
+        m_document.pick(m_combo1->itemText(index).toLatin1());
 }
 
 void Form12::on_Picture17_pressed(const QPointF &pos, Qt::MouseButton button)
@@ -559,9 +570,10 @@ void Form12::on_document_cellsChanged(const QRect &pixels)
     updateMapCheck();
 }
 
-void Form12::on_document_cellPicked(const QByteArray &code)
+void Form12::on_document_selectedCodeChanged(const QByteArray &code)
 {
-    // As if chosen in the picker: its text and the swatch follow.
+    // The picker's text and the swatch always show the code that a click
+    // paints: after a pick, the pick tool and every load.
     const QString text = QString::fromLatin1(code);
     const int index = m_combo1->findText(text);
     if (index >= 0)

@@ -49,8 +49,8 @@ public:
     static QList<int> zoomLevels() { return {50, 75, 100, 150, 200, 300, 400}; }
 
     /// Loads and shows the map named in Text1 (the palette is filled anew
-    /// first); leaves the changed flag alone and clears the undo history.
-    void loadmap();
+    /// first); leaves the changed flag alone. The load is one undo step.
+    void loadmap() { loadmap(m_text1->text(), m_text1->text()); }
 
     const MapDocument &document() const { return m_document; }
     QString gameFolder() const { return m_folder; }
@@ -66,6 +66,8 @@ protected:
 private:
     void buildControls();
     void buildActions();
+    void loadmap(const QString &fileName, const QString &mapName);
+    void fillMapList();
     void centre();
     void setSwatch(QRgb colour);
     void showFlags();
@@ -88,7 +90,8 @@ private:
     void on_Picture17_released(const QPointF &pos, Qt::MouseButton button, bool overView);
     void on_Picture17_left();
     void on_document_cellsChanged(const QRect &pixels);
-    void on_document_cellPicked(const QByteArray &code);
+    void on_document_selectedCodeChanged(const QByteArray &code);
+    void on_document_mapReplaced();
 
     QString m_folder;
     std::unique_ptr<EditorDialogs> m_dialogs;

@@ -2,6 +2,7 @@
 
 #include "commands/fillcommand.h"
 #include "commands/flagvaluecommand.h"
+#include "commands/loadcommand.h"
 #include "commands/paintstrokecommand.h"
 #include "commands/rectanglecommand.h"
 #include "mapfile.h"
@@ -23,21 +24,44 @@ MapDocument::MapDocument(QObject *parent)
 
 MapDocument::~MapDocument() = default;
 
-bool MapDocument::load(const QString &folder, const QString &name, QString *error)
+bool MapDocument::load(const QString &folder, const QString &fileName, const QString &mapName,
+                       QString *error)
 {
     m_palette.loadsettings();
-    const bool ok = MapFile::read(folder, name, &m_map, error);
-    m_canvas.drawMap(m_map.cells, m_palette);
-    m_selected = Palette::defaultCode();
-    m_swatch = m_palette.colour(m_selected);
+    LoadedMap after;
+    const bool ok = MapFile::read(folder, fileName, &after.map, error);
+    after.canvas.drawMap(after.map.cells, m_palette);
+    after.name = mapName;
+    after.saved = after.map;
     m_strokeOpen = false;
-    m_saved = m_map;
-    // A changed flag that was set before the load stays set, and undoing
-    // cannot reach behind the load.
+    m_undo.push(new LoadCommand(this, LoadedMap{m_map, m_canvas, m_name, m_saved}, after));
+    // The loaded file is the new point of comparison; a changed flag that was
+    // set before the load stays set.
     m_changedWhenSaved = m_changed;
-    m_undo.clear();
+    m_undo.setClean();
     updateModified();
     return ok;
+}
+
+void MapDocument::setName(const QString &name)
+{
+    m_name = name;
+}
+
+void MapDocument::applyLoad(const LoadedMap &state, bool loading)
+{
+    m_map = state.map;
+    m_canvas = state.canvas;
+    m_saved = state.saved;
+    m_name = state.name;
+    if (loading) {
+        m_selected = Palette::defaultCode();
+        m_swatch = m_palette.colour(m_selected);
+    }
+    emit nameChanged(m_name);
+    emit mapReplaced();
+    emit selectedCodeChanged(m_selected);
+    updateModified();
 }
 
 bool MapDocument::save(const QString &folder, const QString &name, QString *error)
@@ -58,15 +82,13 @@ bool MapDocument::pick(const QByteArray &code)
         return false;
     m_swatch = m_palette.colour(code);
     m_selected = code;
+    emit selectedCodeChanged(m_selected);
     return true;
 }
 
 bool MapDocument::pickCell(int x, int y)
 {
-    if (!MapData::inGrid(x, y) || !pick(m_map.cell(x, y)))
-        return false;
-    emit cellPicked(m_selected);
-    return true;
+    return MapData::inGrid(x, y) && pick(m_map.cell(x, y));
 }
 
 QPoint MapDocument::setPointer(const QPointF &imagePos)

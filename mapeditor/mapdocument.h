@@ -12,6 +12,7 @@
 #include <QUndoStack>
 
 struct CellChange;
+struct LoadedMap;
 
 /// What the editor knows about the open map, without widgets: the map grid
 /// and its flags, the picture of the map view, the swatch and the selected
@@ -27,13 +28,26 @@ public:
     explicit MapDocument(QObject *parent = nullptr);
     ~MapDocument() override;
 
-    /// Loads the map named `name` from the folder: fills the palette, reads
-    /// the file, draws the whole map and makes "T02" the selected code and the
-    /// swatch. The undo history is cleared and the loaded map becomes the one
-    /// that unsaved differences are measured against. A file that cannot be
-    /// read leaves the state of an empty file, false and a message. The
-    /// changed flag is not touched.
-    bool load(const QString &folder, const QString &name, QString *error = nullptr);
+    /// Loads the map file `fileName` from the folder under the map name
+    /// `mapName` (New Map loads the default map under the new name): fills
+    /// the palette, reads the file, draws the whole map and makes "T02" the
+    /// selected code and the swatch. The load is one undo step, which brings
+    /// back the cells, flags and name from before it; the loaded map becomes
+    /// the one that unsaved differences are measured against. A file that
+    /// cannot be read leaves the state of an empty file, false and a message.
+    /// The changed flag is not touched.
+    bool load(const QString &folder, const QString &fileName, const QString &mapName,
+              QString *error = nullptr);
+    /// Loads the map file `name` under its own name.
+    bool load(const QString &folder, const QString &name, QString *error = nullptr)
+    {
+        return load(folder, name, name, error);
+    }
+
+    /// The map name, which Reset Map reads and Save Changes writes.
+    QString name() const { return m_name; }
+    /// The author typed a map name; not an undo step.
+    void setName(const QString &name);
 
     /// Writes the map grid and the flags under `name`; on success clears the
     /// changed flag and takes the map as saved. On a refusal or failure
@@ -45,7 +59,7 @@ public:
     /// nothing and gives false.
     bool pick(const QByteArray &code);
     /// The pick tool: the code of cell (x, y) becomes the selected code, as
-    /// if chosen in the picker; emits cellPicked. False (and nothing changes)
+    /// if chosen in the picker. False (and nothing changes)
     /// for a cell outside the grid or an unknown code.
     bool pickCell(int x, int y);
 
@@ -84,6 +98,9 @@ public:
     void applyCells(const QList<CellChange> &changes, bool forwards);
     /// Sets a flag value; called by the undo commands only.
     void applyFlag(int index, const QByteArray &value);
+    /// Puts a loaded map (redo) or the map from before a load (undo) in
+    /// place; called by the undo commands only.
+    void applyLoad(const LoadedMap &state, bool loading);
 
     /// The changed flag of the window: set by a click that paints a cell,
     /// cleared at start-up and by a save, kept over loads. Undoing back to
@@ -108,8 +125,13 @@ signals:
     void cellsChanged(const QRect &pixels);
     /// A flag value changed by undo or redo (not by the typing itself).
     void flagChanged(int index, const QByteArray &value);
-    /// The pick tool made a cell's code the selected code.
-    void cellPicked(const QByteArray &code);
+    /// The selected code changed (a pick, the pick tool or a load); the
+    /// swatch has its colour.
+    void selectedCodeChanged(const QByteArray &code);
+    /// A load or its undo replaced the whole map, its flags and its name.
+    void mapReplaced();
+    /// The map name changed by a load or its undo (not by the typing itself).
+    void nameChanged(const QString &name);
     /// isModified() changed.
     void modifiedChanged(bool modified);
 
@@ -122,6 +144,7 @@ private:
     MapCanvas m_canvas;
     MapData m_map;
     MapData m_saved;
+    QString m_name;
     QUndoStack m_undo;
     QByteArray m_selected;
     QRgb m_swatch;

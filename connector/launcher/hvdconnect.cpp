@@ -57,19 +57,18 @@ HvdConnect::HvdConnect(const GameFolder &folder, QWidget *parent)
     background->setAccessibleName(QStringLiteral("Background picture"));
     background->setAccessibleDescription(QStringLiteral("Background"));
 
-    // The option buttons: Verdana, yellow text on black.
+    // The option buttons: Verdana, yellow text drawn on the picture itself
+    // (no box of their own behind them).
     QFont verdana(QStringLiteral("Verdana"), 8);
     verdana.setStyleHint(QFont::SansSerif);
-    QPalette yellowOnBlack = palette();
+    QPalette optionColours = palette();
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        yellowOnBlack.setColor(group, QPalette::WindowText, Qt::yellow);
-        yellowOnBlack.setColor(group, QPalette::ButtonText, Qt::yellow);
+        optionColours.setColor(group, QPalette::WindowText, Qt::yellow);
+        optionColours.setColor(group, QPalette::ButtonText, Qt::yellow);
     }
-    yellowOnBlack.setColor(QPalette::Window, Qt::black);
-    yellowOnBlack.setColor(QPalette::Button, Qt::black);
     // The round mark: a yellow dot in a dark circle.
-    yellowOnBlack.setColor(QPalette::Base, QColor(40, 40, 40));
-    yellowOnBlack.setColor(QPalette::Text, Qt::yellow);
+    optionColours.setColor(QPalette::Base, QColor(40, 40, 40));
+    optionColours.setColor(QPalette::Text, Qt::yellow);
 
     m_option1 = place(new QRadioButton(QStringLiteral("TCP/IP Mode"), this), "Option1",
                       QStringLiteral("TCP/IP Mode"), twips(1440, 2040, 1575, 255));
@@ -77,8 +76,8 @@ HvdConnect::HvdConnect(const GameFolder &folder, QWidget *parent)
                       QStringLiteral("HTTP Mode"), twips(3120, 2040, 1455, 255));
     for (QRadioButton *option : {m_option1, m_option2}) {
         option->setFont(verdana);
-        option->setPalette(yellowOnBlack);
-        option->setAutoFillBackground(true);
+        option->setPalette(optionColours);
+        option->setAutoFillBackground(false);
     }
     auto *mode = new QButtonGroup(this);
     mode->addButton(m_option1);

@@ -4,6 +4,8 @@
 
 #include <QTextCursor>
 
+#include <algorithm>
+
 namespace {
 
 const QByteArray TrimmedNote = "(older text dropped)\r\n";
@@ -29,35 +31,27 @@ OutputTextBox::OutputTextBox(QWidget *parent) : QPlainTextEdit(parent)
     pal.setColor(QPalette::Text, Qt::black);
     setPalette(pal);
     setUndoRedoEnabled(false);
+    setMaximumBlockCount(MaxLines);
 }
 
 void OutputTextBox::replace(const QByteArray &text, bool caretToEnd)
 {
+    // The new part begins on a line of its own.
+    const bool openLine = !m_text.isEmpty() && !m_text.endsWith('\r') && !m_text.endsWith('\n');
     m_text = text;
     trim();
-    redraw(caretToEnd);
+    showPart(openLine ? "\r\n" + text : text, caretToEnd);
 }
 
 void OutputTextBox::append(const QByteArray &text)
 {
-    const QByteArray added = text + "\r\n";
+    QByteArray added = text + "\r\n";
+    // A CR at the end of the text before pairs with a LF at the start of
+    // this one: one line end, shown once.
+    const bool paired = m_text.endsWith('\r') && added.startsWith('\n');
     m_text += added;
-    if (trim()) {
-        redraw(true);
-        return;
-    }
-    // Only the new text is added to the document, so a long session of
-    // appends stays cheap. A CR at the end of the old text may pair with a
-    // LF at the start of the new one: show the whole text again then.
-    if (m_text.size() > added.size() && m_text.at(m_text.size() - added.size() - 1) == '\r' &&
-        added.startsWith('\n')) {
-        redraw(true);
-        return;
-    }
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(displayText(added));
-    moveCursor(QTextCursor::End);
+    trim();
+    showPart(paired ? added.mid(1) : added, true);
 }
 
 bool OutputTextBox::caretAtEnd() const
@@ -72,21 +66,39 @@ void OutputTextBox::focusInEvent(QFocusEvent *event)
         emit focusPassed();
 }
 
-void OutputTextBox::redraw(bool caretToEnd)
+void OutputTextBox::showPart(const QByteArray &text, bool caretToEnd)
 {
-    setPlainText(displayText(m_text));
-    moveCursor(caretToEnd ? QTextCursor::End : QTextCursor::Start);
+    // Only the new text is added to the document, so a long session stays
+    // cheap; the document drops its oldest lines past MaxLines by itself.
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    const int start = cursor.position();
+    cursor.insertText(displayText(text.right(MaxBytes)));
+    int dropped = 0;
+    // A flood of long lines is bounded too; the newest line always stays.
+    while (document()->characterCount() > 2 * MaxBytes && document()->blockCount() > 2) {
+        QTextCursor first(document());
+        first.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+        dropped += first.selectionEnd();
+        first.removeSelectedText();
+    }
+    if (caretToEnd) {
+        moveCursor(QTextCursor::End);
+        return;
+    }
+    QTextCursor caret(document());
+    caret.setPosition(std::clamp(start - dropped, 0, document()->characterCount() - 1));
+    setTextCursor(caret);
 }
 
-bool OutputTextBox::trim()
+void OutputTextBox::trim()
 {
     if (m_text.size() <= MaxBytes)
-        return false;
+        return;
     // Keep the newest half, from a line start where there is one.
     QByteArray kept = m_text.right(MaxBytes / 2);
     const int lineStart = kept.indexOf("\r\n");
     if (lineStart >= 0 && lineStart < kept.size() / 2)
         kept = kept.mid(lineStart + 2);
     m_text = TrimmedNote + kept;
-    return true;
 }

@@ -1,89 +1,60 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QRandomGenerator>
+// Save files for the engine as the connector writes them, with the
+// connector's own row turning and side marks: the own army marked B, then
+// the opponent's half-turned and marked R.
 
-#include <array>
+#include "armyflip.h"
+#include "armytexts.h"
+#include "gamefolder.h"
+#include "tempgamefolder.h"
 
-/// Army files and save files for the engine tests, laid out as the connector
-/// lays them out: the own army marked B, then the opponent's half-turned and
-/// marked R.
 namespace Armies {
 
 using Rows = QList<QByteArray>;
 
-/// An army file with flags on the given cells: row, column, kind (1 to 12).
-inline Rows army(const QList<std::array<int, 3>> &flags)
+/// The 40 rows of an army file with flags on the given cells: row, column,
+/// kind (1 to 12).
+inline Rows army(const QList<ArmyTexts::Flag> &flags)
 {
-    Rows rows(40, QByteArray("000 ").repeated(40));
-    for (const auto &[row, column, kind] : flags)
-        rows[row].replace(column * 4, 3, QByteArray::number(kind).rightJustified(3, '0'));
-    return rows;
-}
-
-/// `count` flags in rows 4 to 30, where the connector's random army puts
-/// them; two such armies often claim the same cells.
-inline Rows random(quint32 seed, int count)
-{
-    QRandomGenerator generator(seed);
-    QList<std::array<int, 3>> flags;
-    for (int i = 0; i < count; ++i)
-        flags.append({4 + generator.bounded(27), generator.bounded(40), 1 + i % 12});
-    return army(flags);
-}
-
-/// Rows half-turned (rows and the cells of each row reversed), with the side
-/// letters B and R exchanged if `swapSides`.
-inline Rows halfTurn(const Rows &rows, bool swapSides = false)
-{
-    Rows turned;
-    for (auto row = rows.crbegin(); row != rows.crend(); ++row) {
-        QByteArray cells;
-        for (int i = 39; i >= 0; --i) {
-            QByteArray cell = row->mid(i * 4, 4);
-            if (swapSides && (cell.startsWith('B') || cell.startsWith('R')))
-                cell[0] = cell.at(0) == 'B' ? 'R' : 'B';
-            cells += cell;
-        }
-        turned.append(cells);
-    }
-    return turned;
-}
-
-/// Marks the flags (codes 001 to 012) of an army file with a side letter.
-inline Rows mark(Rows rows, char side)
-{
-    for (QByteArray &row : rows) {
-        for (int i = 0; i < row.size(); i += 4) {
-            if (row.at(i) == '0' && row.mid(i, 3) != "000")
-                row[i] = side;
-        }
-    }
-    return rows;
+    return GameFolder::splitLines(ArmyTexts::army(flags)).mid(1);
 }
 
 /// The save file of the side whose army is `own`.
 inline QByteArray save(const Rows &own, const Rows &opponent)
 {
-    return "Castle\r\n" + mark(own, 'B').join("\r\n") + "\r\n" +
-           mark(halfTurn(opponent), 'R').join("\r\n") + "\r\n";
-}
-
-/// The object count as the connector takes it: the side letters of the rows.
-inline int objectCount(const QByteArray &save)
-{
-    return int(save.count('B') + save.count('R'));
-}
-
-/// The lines of a text file without their CR LF ends and the empty end.
-inline Rows lines(const QByteArray &text)
-{
-    Rows result = text.split('\n');
-    result.removeLast();
-    for (QByteArray &line : result)
-        line.chop(1);
-    return result;
+    QByteArray save = "Castle\r\n";
+    for (const QByteArray &row : own)
+        save += markSide(row, 'B') + "\r\n";
+    for (auto row = opponent.crbegin(); row != opponent.crend(); ++row)
+        save += markSide(halfTurnRow(*row), 'R') + "\r\n";
+    return save;
 }
 
 } // namespace Armies
+
+/// A host's game folder on Castle.map: the client's kind 2 on 5,5 (5001),
+/// the host's kind 1 on 20,30 (5002), the client's kind 12 on 20,32 (5003),
+/// the host's kind 5 on 31,19 below water (5004) and kind 12 on 31,20 (5005).
+inline bool setUpHost(const TempGameFolder &folder, const QByteArray &script,
+                      const QByteArray &fullScreen = "0")
+{
+    return QFile::copy(QStringLiteral(HVD_DATA_DIR "/Castle.map"),
+                       folder.file(QStringLiteral("Castle.map"))) &&
+           folder.write(QStringLiteral("Control.ini"),
+                        "Castle.map\r\nHostGame.sav\r\n" + fullScreen + "\r\nHost\r\n") &&
+           folder.write(QStringLiteral("HostGame.sav"),
+                        Armies::save(Armies::army({{20, 30, 1}, {31, 19, 5}, {31, 20, 12}}),
+                                     Armies::army({{34, 34, 2}, {19, 7, 12}}))) &&
+           folder.write(QStringLiteral("EngineScript.txt"), script);
+}
+
+/// Takes the command the engine sent, as the connector does, and hands over
+/// the other player's move (in this side's numbers).
+inline QByteArray exchange(const TempGameFolder &folder, const QByteArray &received)
+{
+    const QByteArray sent = folder.read(QStringLiteral("Send/AICommand.xml"));
+    QFile::remove(folder.file(QStringLiteral("Send/AICommand.xml")));
+    folder.write(QStringLiteral("Receive/AICommand.xml"), received + "\r\n");
+    return sent;
+}

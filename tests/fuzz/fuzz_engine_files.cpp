@@ -8,20 +8,22 @@
 // - The engine starts, or refuses with an error text; when it starts, its
 //   role is the one Control.ini names and its board the save file's board.
 // - A board read from a save file and the board read from that save turned
-//   half around (the other player's save) stay each other's half-turn with
-//   the sides exchanged, flag numbers reversed and directions turned round,
-//   through every move that either side makes.
+//   half around (the other player's save, turned by the connector's code)
+//   stay each other's half-turn with the sides exchanged, flag numbers
+//   reversed and directions turned round, through every move either side makes.
 // - A command file with a line end is taken once: the file goes and the log
 //   lists its first line; a command read gives a flag number and N, S, E or
 //   W, and a formatted move reads back as itself.
 // - Script values stay within their documented bounds.
 
+#include "armyflip.h"
 #include "board.h"
 #include "enginecommand.h"
 #include "enginefolder.h"
 #include "enginegame.h"
 #include "enginescript.h"
 #include "fuzzinput.h"
+#include "gamefolder.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -30,83 +32,43 @@ namespace {
 
 std::unique_ptr<QTemporaryDir> gameDir;
 
-QByteArray halfTurned(const QByteArray &row)
-{
-    QByteArray out;
-    for (int cell = Board::Size - 1; cell >= 0; --cell)
-        out += row.mid(cell * Board::CellWidth, Board::CellWidth);
-    return out;
-}
-
-QByteArray exchangedSides(QByteArray cell)
-{
-    if (Board::isFlag(cell))
-        cell[0] = cell.at(0) == 'B' ? 'R' : 'B';
-    return cell;
-}
-
-char turnedRound(char direction)
-{
-    switch (direction) {
-    case 'N':
-        return 'S';
-    case 'S':
-        return 'N';
-    case 'E':
-        return 'W';
-    default:
-        return 'E';
-    }
-}
-
 void checkMirrored(const Board &board, const Board &other)
 {
     FUZZ_CHECK(board.objectCount() == other.objectCount());
     for (int row = 0; row < Board::Size; ++row) {
         for (int column = 0; column < Board::Size; ++column) {
-            const int r = Board::Size - 1 - row;
-            const int c = Board::Size - 1 - column;
-            FUZZ_CHECK(other.cell(r, c) == exchangedSides(board.cell(row, column)));
+            const int r = Board::Size - 1 - row, c = Board::Size - 1 - column;
+            QByteArray cell = board.cell(row, column);
+            if (Board::isFlag(cell))
+                cell[0] = cell.at(0) == 'B' ? 'R' : 'B';
+            FUZZ_CHECK(other.cell(r, c) == cell);
             const int own = board.flagAt(row, column, 'B');
-            const int theirs = other.flagAt(r, c, 'R');
-            FUZZ_CHECK((own == 0) == (theirs == 0));
-            if (own)
-                FUZZ_CHECK(theirs == board.objectCount() + 10001 - own);
+            const int theirs = own ? flipObjectID(qint16(board.objectCount()), qint16(own)) : 0;
+            FUZZ_CHECK(other.flagAt(r, c, 'R') == theirs);
         }
     }
-}
-
-/// The save lines with every board row made exactly 40 cells wide, so that
-/// a half-turn puts every cell where the other player sees it.
-QList<QByteArray> evenRows(const QList<QByteArray> &save)
-{
-    QList<QByteArray> rows;
-    for (qsizetype i = 1; i < save.size(); ++i) {
-        if (!save.at(i).trimmed().isEmpty())
-            rows << save.at(i).leftJustified(Board::Size * Board::CellWidth, ' ', true);
-    }
-    return rows;
 }
 
 void checkBoards(const QList<QByteArray> &save, FuzzInput &input)
 {
     const bool host = input.byte() & 1;
-    Board board;
+    Board board, other;
     QString error;
     if (!Board::fromSave(save, host, &board, &error)) {
         FUZZ_CHECK(!error.isEmpty());
         return;
     }
-    const QList<QByteArray> rows = evenRows(save);
+    // Every board row made exactly 40 cells wide, so that a half-turn puts
+    // every cell where the other player sees it.
+    QList<QByteArray> rows;
+    for (qsizetype i = 1; i < save.size(); ++i)
+        if (!save.at(i).trimmed().isEmpty())
+            rows << save.at(i).leftJustified(Board::Size * Board::CellWidth, ' ', true);
     FUZZ_CHECK(rows.size() == 2 * Board::Size);
-    QList<QByteArray> even{save.first()};
     QList<QByteArray> turned{save.first()};
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        even << rows.at(i);
-        turned << halfTurned(rows.at(rows.size() - 1 - i));
-    }
-    FUZZ_CHECK(Board::fromSave(even, host, &board, &error));
-    Board other;
+    for (auto row = rows.crbegin(); row != rows.crend(); ++row)
+        turned << halfTurnRow(*row);
+    FUZZ_CHECK(Board::fromSave(QList<QByteArray>{save.first()} + rows, host, &board, &error));
     FUZZ_CHECK(Board::fromSave(turned, !host, &other, &error));
     checkMirrored(board, other);
 
@@ -118,8 +80,8 @@ void checkBoards(const QList<QByteArray> &save, FuzzInput &input)
         Board::Move move{Board::FirstObjectId + input.byte() % 64, "NSEWX"[pick % 5]};
         if (!moves.isEmpty() && pick & 2)
             move = moves.at(input.byte() % moves.size());
-        const Board::Move mirrored{board.objectCount() + 10001 - move.flagId,
-                                   move.direction == 'X' ? 'X' : turnedRound(move.direction)};
+        const Board::Move mirrored{flipObjectID(qint16(board.objectCount()), qint16(move.flagId)),
+                                   "SNWEX"[QByteArray("NSEWX").indexOf(move.direction)]};
         const Board::MoveResult result = board.apply(move, side);
         FUZZ_CHECK(other.apply(mirrored, side == 'B' ? 'R' : 'B') == result);
         FUZZ_CHECK(moves.contains(move) ==
@@ -128,36 +90,19 @@ void checkBoards(const QList<QByteArray> &save, FuzzInput &input)
     }
 }
 
-/// Lines as the engine reads them: ended by CR LF or a bare LF.
-QList<QByteArray> linesOf(const QByteArray &bytes)
-{
-    if (bytes.isEmpty())
-        return {};
-    QList<QByteArray> lines = bytes.split('\n');
-    if (lines.size() > 1 && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray &line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-    }
-    return lines;
-}
-
 void checkCommand(const QByteArray &text)
 {
-    Board::Move move;
+    Board::Move move, back;
     if (EngineCommand::parse(text, &move)) {
         FUZZ_CHECK(move.flagId >= 0 && move.flagId <= 99999);
         FUZZ_CHECK(QByteArray("NSEW").contains(move.direction));
-        Board::Move back;
         FUZZ_CHECK(EngineCommand::parse(EngineCommand::format(move), &back) && back == move);
     }
 }
 
 void checkScript(const QList<QByteArray> &lines)
 {
-    QStringList warnings;
-    const EngineScript script = EngineScript::parse(lines, &warnings);
+    const EngineScript script = EngineScript::parse(lines, nullptr);
     FUZZ_CHECK(script.moveCount >= 0 && script.moveCount <= 1000000);
     FUZZ_CHECK(script.delayMs >= 0 && script.delayMs <= 3600000);
     FUZZ_CHECK(script.idleExitSeconds >= 1 && script.idleExitSeconds <= 86400);
@@ -166,8 +111,7 @@ void checkScript(const QList<QByteArray> &lines)
         FUZZ_CHECK(QByteArray("NSEW").contains(move.direction));
 }
 
-void checkGame(const QByteArray &control, const QByteArray &save, const QByteArray &script,
-               const QByteArray &command)
+void checkGame(const QList<QByteArray> &files)
 {
     QDir root(gameDir->path());
     root.removeRecursively();
@@ -175,29 +119,27 @@ void checkGame(const QByteArray &control, const QByteArray &save, const QByteArr
     root.mkpath(QStringLiteral("Receive"));
     const EngineFolder folder(gameDir->path());
     QString error;
-    FUZZ_CHECK(folder.writeBytes("Control.ini", control, &error));
-    FUZZ_CHECK(folder.writeBytes("Game.sav", save, &error));
-    if (!script.isEmpty())
-        FUZZ_CHECK(folder.writeBytes("EngineScript.txt", script, &error));
-    if (!command.isEmpty())
-        FUZZ_CHECK(folder.writeBytes("Receive\\AICommand.xml", command, &error));
-
+    const char *const names[] = {"Control.ini", "Game.sav", "EngineScript.txt",
+                                 "Receive\\AICommand.xml"};
+    for (int i = 0; i < 4; ++i)
+        FUZZ_CHECK((i > 1 && files.at(i).isEmpty()) ||
+                   folder.writeBytes(names[i], files.at(i), &error));
     EngineGame game(gameDir->path());
     if (!game.start(&error)) {
         FUZZ_CHECK(!error.isEmpty());
         return;
     }
-    QList<QByteArray> controlLines;
-    FUZZ_CHECK(folder.readLines("Control.ini", &controlLines, &error));
-    FUZZ_CHECK(game.isHost() == (controlLines.at(3).trimmed().toLower() == "host"));
+    QList<QByteArray> control;
+    FUZZ_CHECK(folder.readLines("Control.ini", &control, &error));
+    FUZZ_CHECK(game.isHost() == (control.at(3).trimmed().toLower() == "host"));
     // The first round takes a command that waits for the engine.
     QCoreApplication::processEvents();
+    const QByteArray &command = files.at(3);
     if (command.contains('\n')) {
         FUZZ_CHECK(!folder.fileExists("Receive\\AICommand.xml"));
-        QByteArray line = command.left(command.indexOf('\n'));
+        QByteArray line = command.left(command.indexOf('\n')), log;
         if (line.endsWith('\r'))
             line.chop(1);
-        QByteArray log;
         FUZZ_CHECK(folder.readAll("EngineLog.txt", &log, &error));
         FUZZ_CHECK(log.contains("RCVD:" + line + "\r\n"));
     }
@@ -215,14 +157,12 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzInput input(data, size);
-    const QByteArray control = input.until('\0');
-    const QByteArray save = input.until('\0');
-    const QByteArray script = input.until('\0');
-    const QByteArray command = input.until('\0');
-
-    checkCommand(command);
-    checkScript(linesOf(script));
-    checkGame(control, save, script, command);
-    checkBoards(linesOf(save), input);
+    QList<QByteArray> files; // Control.ini, the save, the script, the command
+    for (int i = 0; i < 4; ++i)
+        files << input.until('\0');
+    checkCommand(files.at(3));
+    checkScript(GameFolder::splitLines(files.at(2)));
+    checkGame(files);
+    checkBoards(GameFolder::splitLines(files.at(1)), input);
     return 0;
 }

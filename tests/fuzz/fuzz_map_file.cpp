@@ -26,37 +26,6 @@ QByteArray spacesTrimmed(QByteArray text)
     return text;
 }
 
-void checkShape(const MapData &map)
-{
-    FUZZ_CHECK(map.cells.size() == MapData::CellCount);
-    FUZZ_CHECK(map.flags.size() == MapData::FlagCount);
-    for (const QByteArray &cell : map.cells)
-        FUZZ_CHECK(cell.size() <= 3);
-}
-
-void checkRoundTrip(const MapData &map)
-{
-    QString error;
-    if (!MapFile::canWrite(map, &error)) {
-        FUZZ_CHECK(!error.isEmpty());
-        FUZZ_CHECK(!MapFile::write(folder->path(), "Fuzz.map", map, &error));
-        return;
-    }
-    const QByteArray written = MapFile::serialize(map);
-    const MapData back = MapFile::parse(written);
-    FUZZ_CHECK(back.cells == map.cells);
-    for (int i = 0; i < MapData::FlagCount; ++i)
-        FUZZ_CHECK(back.flags.at(i) == spacesTrimmed(map.flags.at(i)));
-    FUZZ_CHECK(MapFile::serialize(back) == written);
-
-    FUZZ_CHECK(MapFile::write(folder->path(), "Fuzz.map", map, &error));
-    MapData fromFile;
-    FUZZ_CHECK(MapFile::read(folder->path(), "FUZZ.MAP", &fromFile, &error));
-    FUZZ_CHECK(fromFile.cells == back.cells && fromFile.flags == back.flags);
-    FUZZ_CHECK(!MapFile::write(folder->path(), "bASE.mAP", map, &error));
-    FUZZ_CHECK(error == MapFile::refusalText());
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -67,9 +36,27 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    FuzzInput input(data, size);
-    const MapData map = MapFile::parse(input.rest());
-    checkShape(map);
-    checkRoundTrip(map);
+    const MapData map = MapFile::parse(FuzzInput(data, size).rest());
+    FUZZ_CHECK(map.cells.size() == MapData::CellCount && map.flags.size() == MapData::FlagCount);
+    for (const QByteArray &cell : map.cells)
+        FUZZ_CHECK(cell.size() <= 3);
+    QString error;
+    if (!MapFile::canWrite(map, &error)) {
+        FUZZ_CHECK(!error.isEmpty() && !MapFile::write(folder->path(), "Fuzz.map", map, &error));
+        return 0;
+    }
+    const QByteArray written = MapFile::serialize(map);
+    const MapData back = MapFile::parse(written);
+    FUZZ_CHECK(back.cells == map.cells);
+    for (int i = 0; i < MapData::FlagCount; ++i)
+        FUZZ_CHECK(back.flags.at(i) == spacesTrimmed(map.flags.at(i)));
+    FUZZ_CHECK(MapFile::serialize(back) == written);
+
+    MapData fromFile;
+    FUZZ_CHECK(MapFile::write(folder->path(), "Fuzz.map", map, &error));
+    FUZZ_CHECK(MapFile::read(folder->path(), "FUZZ.MAP", &fromFile, &error));
+    FUZZ_CHECK(fromFile.cells == back.cells && fromFile.flags == back.flags);
+    FUZZ_CHECK(!MapFile::write(folder->path(), "bASE.mAP", map, &error));
+    FUZZ_CHECK(error == MapFile::refusalText());
     return 0;
 }
