@@ -2,7 +2,7 @@
 // a client HTTP window in two game folders, each with the stand-in engine,
 // driven through their controls from registration to the last move. And the
 // windows' own wiring: a failure in a box, the list of open sessions, the
-// Session ID box and its buttons.
+// Session ID box and its buttons; the accessible rows of a file list.
 
 #include "../bridge/standinbridge.h"
 #include "gamechecks.h"
@@ -11,6 +11,7 @@
 #include "hvdhosthttp.h"
 #include "hvdsessionsview.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QPointer>
@@ -90,6 +91,16 @@ private slots:
         QCOMPARE(boxes.boxes().first().title, QStringLiteral("Bridge Error"));
         QVERIFY(boxes.boxes().first().text.contains(QStringLiteral("could not be registered")));
         QCOMPARE(control<QLabel>(&host, "MyPort")->text(), QStringLiteral("?"));
+        // A screen reader that has read the army list reads what it shows
+        // after every refresh, not the cells of rows that are gone.
+        auto *armies = control<FileListBox>(&host, "File2");
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(armies);
+        for (const char *pattern : {"*.arm", "*Castle*.arm", "nothing.nothing", "*Siege*.arm"}) {
+            armies->setPattern(QLatin1String(pattern));
+            QCOMPARE(list->childCount(), armies->count());
+            for (int i = 0; i < armies->count(); ++i)
+                QCOMPARE(list->child(i)->text(QAccessible::Name), armies->item(i)->text());
+        }
         HvdClientHTTP client(GameFolder(dir.path()), gone);
         control<QLineEdit>(&client, "MyPort")->setText(QStringLiteral("17"));
         click(&client, "Command3");
