@@ -1,7 +1,5 @@
 #include "httpserver.h"
 
-#include "metrics.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -18,11 +16,8 @@
 
 namespace {
 
-// The request line, the header lines and the chunk-size lines.
-constexpr std::size_t MaxChunkLine = 1024;
-// What a lingering connection may still send (the rest of a refused body,
-// dropped) before it is closed; the linger time bounds it too.
-constexpr std::size_t MaxLingerBytes = 16 * 1024 * 1024;
+// Wakes are remembered this long for requests whose handler is running.
+constexpr auto WakeMemory = std::chrono::seconds(5);
 
 void serveMetrics(const Metrics &metrics, const HttpServer::Request &request,
                   HttpServer::Response &response)
@@ -35,35 +30,6 @@ void serveMetrics(const Metrics &metrics, const HttpServer::Request &request,
     }
     response.contentType = Metrics::ContentType;
     response.body = metrics.render();
-}
-
-std::string lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-    return text;
-}
-
-std::string trimmed(const std::string &text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-bool decimal(const std::string &text, std::size_t *value)
-{
-    if (text.empty() || text.size() > 18)
-        return false;
-    std::size_t out = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        out = out * 10 + std::size_t(c - '0');
-    }
-    *value = out;
-    return true;
 }
 
 std::string peerAddress(const sockaddr_storage &address)
@@ -84,51 +50,6 @@ std::string peerAddress(const sockaddr_storage &address)
 }
 
 } // namespace
-
-struct HttpServer::Connection
-{
-    enum class State { Reading, Working, Writing, Lingering };
-
-    uint64_t id = 0;
-    int fd = -1;
-    std::string peer;
-    State state = State::Reading;
-    bool watched = false;
-    bool expired = false;
-    Timers *timers = nullptr;
-    Timers::iterator timer;
-    Clock::time_point deadline;
-    Clock::time_point accepted = Clock::now();
-    std::size_t page = Metrics::pageOf(std::string());
-
-    // Reading.
-    std::string in;
-    std::size_t scanned = 0;
-    bool headDone = false;
-    bool chunked = false;
-    bool chunksDone = false;
-    std::size_t contentLength = 0;
-    std::size_t chunkLeft = 0; // data bytes left in the current chunk
-    bool inChunkData = false;
-    bool inTrailers = false;
-    std::size_t trailerBytes = 0;
-    Request request;
-
-    // Writing and lingering.
-    std::string out;
-    std::size_t sent = 0;
-    std::function<void(bool)> done;
-    std::size_t drained = 0;
-};
-
-std::string HttpServer::Request::header(const std::string &name) const
-{
-    for (const auto &[key, value] : headers) {
-        if (key == name)
-            return value;
-    }
-    return std::string();
-}
 
 HttpServer::HttpServer(const Limits &limits, Handler handler)
     : m_limits(limits), m_handler(std::move(handler))
@@ -268,6 +189,16 @@ void HttpServer::workerLoop()
     }
 }
 
+void HttpServer::wake(const std::string &key)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_finishedMutex);
+        m_wakes.emplace_back(key, ++m_wakeCount);
+    }
+    const uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
+}
+
 void HttpServer::run()
 {
     for (int i = 0; i < std::max(1, m_limits.threads); ++i)
@@ -283,6 +214,7 @@ void HttpServer::run()
             } else if (tag == 1) {
                 uint64_t value = 0;
                 [[maybe_unused]] const auto read = ::read(m_wake, &value, sizeof value);
+                collectWakes();
                 collectFinished();
             } else {
                 const auto found = m_connections.find(tag);
@@ -293,7 +225,8 @@ void HttpServer::run()
         expire();
     }
     // Let the workers finish what they hold, then settle the rest: a
-    // written answer counts as delivered, anything else as not.
+    // written answer counts as delivered, anything else as not. Held
+    // requests get their answer now.
     {
         std::lock_guard<std::mutex> lock(m_taskMutex);
         m_workersStop = true;
@@ -312,8 +245,17 @@ void HttpServer::run()
     }
     for (auto &[id, connection] : m_connections) {
         if (connection->done)
-            connection->done(connection->state == Connection::State::Lingering);
-        ::close(connection->fd);
+            connection->done(connection->state() == Connection::State::Lingering);
+        if (connection->holding) {
+            const std::string answer = std::move(connection->waitAnswer);
+            endHold(*connection, Metrics::HoldEnd::Shutdown);
+            if (connection->state() == Connection::State::Held) {
+                countEnd(*connection, 200);
+                [[maybe_unused]] const auto written = ::send(
+                    connection->fd(), answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+                connection->halfClose();
+            }
+        }
     }
     m_connections.clear();
 }
@@ -342,7 +284,7 @@ void HttpServer::acceptAll()
                 continue;
             return;
         }
-        const std::string peer = peerAddress(address);
+        std::string peer = peerAddress(address);
         const bool counted = peer != m_limits.trustedProxy;
         int &fromPeer = m_perAddress[peer];
         const bool tooMany = int(m_connections.size()) >= m_limits.maxConnections ||
@@ -367,13 +309,11 @@ void HttpServer::acceptAll()
         ++fromPeer;
         int yes = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        auto connection = std::make_unique<Connection>();
-        connection->id = ++m_nextId;
-        connection->fd = fd;
-        connection->peer = peer;
-        connection->request.clientAddress = peer;
+        const uint64_t id = ++m_nextId;
+        auto connection = std::make_unique<Connection>(
+            id, fd, std::move(peer), m_limits.maxHeaderBytes, m_limits.maxBodyBytes);
         Connection &added = *connection;
-        m_connections.emplace(added.id, std::move(connection));
+        m_connections.emplace(id, std::move(connection));
         setTimer(added, m_requestTimers, m_limits.requestSeconds);
         watch(added, EPOLLIN | EPOLLRDHUP);
         // Most requests are already there: read them without a round trip.
@@ -385,15 +325,15 @@ void HttpServer::watch(Connection &connection, uint32_t events)
 {
     epoll_event event{};
     event.events = events;
-    event.data.u64 = connection.id;
-    epoll_ctl(m_epoll, connection.watched ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, connection.fd, &event);
+    event.data.u64 = connection.id();
+    epoll_ctl(m_epoll, connection.watched ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, connection.fd(), &event);
     connection.watched = true;
 }
 
 void HttpServer::unwatch(Connection &connection)
 {
     if (connection.watched)
-        epoll_ctl(m_epoll, EPOLL_CTL_DEL, connection.fd, nullptr);
+        epoll_ctl(m_epoll, EPOLL_CTL_DEL, connection.fd(), nullptr);
     connection.watched = false;
 }
 
@@ -415,6 +355,8 @@ int HttpServer::msToNextDeadline() const
         if (!timers->empty())
             next = std::min(next, timers->front()->deadline);
     }
+    if (!m_holdTimers.empty())
+        next = std::min(next, m_holdTimers.begin()->first);
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
     return int(std::max<int64_t>(0, ms) + 1);
@@ -431,7 +373,7 @@ void HttpServer::expire()
     }
     while (!m_requestTimers.empty() && m_requestTimers.front()->deadline <= now) {
         Connection &connection = *m_requestTimers.front();
-        switch (connection.state) {
+        switch (connection.state()) {
         case Connection::State::Reading:
             refuse(connection, 408,
                    "The request did not arrive in full within " +
@@ -445,6 +387,7 @@ void HttpServer::expire()
             m_requestTimers.erase(connection.timer);
             connection.timers = nullptr;
             break;
+        case Connection::State::Held: // never on these timers
         case Connection::State::Writing:
         case Connection::State::Lingering:
             settle(connection, false);
@@ -452,11 +395,21 @@ void HttpServer::expire()
             break;
         }
     }
+    // A held request whose time ran out looks at its handler once more.
+    while (!m_holdTimers.empty() && m_holdTimers.begin()->first <= now)
+        askAgain(*m_holdTimers.begin()->second, true);
+    while (!m_wakeOrder.empty() && std::get<0>(m_wakeOrder.front()) + WakeMemory <= now) {
+        const auto &[time, key, seq] = m_wakeOrder.front();
+        const auto found = m_recentWakes.find(key);
+        if (found != m_recentWakes.end() && found->second == seq)
+            m_recentWakes.erase(found);
+        m_wakeOrder.pop_front();
+    }
 }
 
 void HttpServer::onEvent(Connection &connection, uint32_t events)
 {
-    switch (connection.state) {
+    switch (connection.state()) {
     case Connection::State::Reading:
         readRequest(connection);
         break;
@@ -471,6 +424,13 @@ void HttpServer::onEvent(Connection &connection, uint32_t events)
     case Connection::State::Lingering:
         drainLinger(connection);
         break;
+    case Connection::State::Held:
+        // A held client that closes has given up: it is owed nothing.
+        if (connection.drain() != Connection::Drain::More) {
+            countEnd(connection, 0);
+            close(connection);
+        }
+        break;
     case Connection::State::Working:
         break;
     }
@@ -478,240 +438,47 @@ void HttpServer::onEvent(Connection &connection, uint32_t events)
 
 void HttpServer::readRequest(Connection &connection)
 {
-    char buffer[16384];
-    for (;;) {
-        const ssize_t got = ::recv(connection.fd, buffer, sizeof buffer, 0);
-        if (got > 0) {
-            connection.in.append(buffer, size_t(got));
-            if (!parse(connection))
-                return;
-            continue;
-        }
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return;
-        if (got < 0 && errno == EINTR)
-            continue;
+    switch (connection.read()) {
+    case Connection::Read::More:
+        return;
+    case Connection::Read::Closed:
         // The client closed or reset before its request was whole.
         close(connection);
         return;
+    case Connection::Read::Parsed:
+        break;
     }
-}
-
-bool HttpServer::parse(Connection &connection)
-{
-    if (!connection.headDone) {
-        const std::size_t from = connection.scanned > 3 ? connection.scanned - 3 : 0;
-        const std::size_t end = connection.in.find("\r\n\r\n", from);
-        if (end == std::string::npos) {
-            connection.scanned = connection.in.size();
-            if (connection.in.size() > m_limits.maxHeaderBytes) {
-                refuse(connection, 431,
-                       "The request's header block is larger than " +
-                           std::to_string(m_limits.maxHeaderBytes / 1024) + " KiB.");
-                return false;
-            }
-            return true;
-        }
-        if (end + 4 > m_limits.maxHeaderBytes) {
-            refuse(connection, 431,
-                   "The request's header block is larger than " +
-                       std::to_string(m_limits.maxHeaderBytes / 1024) + " KiB.");
-            return false;
-        }
-        if (!parseHead(connection, end))
-            return false;
-        connection.in.erase(0, end + 4);
-        connection.headDone = true;
-    }
-    if (connection.chunked) {
-        if (!parseChunks(connection))
-            return false;
-        if (!connection.chunksDone)
-            return true;
-    } else {
-        if (connection.in.size() < connection.contentLength)
-            return true;
-        connection.request.body = connection.in.substr(0, connection.contentLength);
-    }
-    connection.in.clear();
-    dispatch(connection);
-    return false;
-}
-
-bool HttpServer::parseHead(Connection &connection, std::size_t end)
-{
-    Request &request = connection.request;
-    const std::string head = connection.in.substr(0, end);
-    std::size_t lineStart = 0;
-    bool first = true;
-    bool hasLength = false;
-    while (lineStart <= head.size()) {
-        std::size_t lineEnd = head.find("\r\n", lineStart);
-        if (lineEnd == std::string::npos)
-            lineEnd = head.size();
-        const std::string line = head.substr(lineStart, lineEnd - lineStart);
-        lineStart = lineEnd + 2;
-        if (first) {
-            first = false;
-            const auto space = line.find(' ');
-            const auto second = line.rfind(' ');
-            if (space == std::string::npos || second == space ||
-                line.compare(second + 1, 7, "HTTP/1.") != 0) {
-                refuse(connection, 400, "The request line is not HTTP/1.x.");
-                return false;
-            }
-            request.method = line.substr(0, space);
-            const std::string target = line.substr(space + 1, second - space - 1);
-            request.path = target.substr(0, target.find('?'));
-            connection.page = Metrics::pageOf(request.path);
-            continue;
-        }
-        if (line.empty())
-            continue;
-        const auto colon = line.find(':');
-        if (colon == std::string::npos || colon == 0) {
-            refuse(connection, 400, "A header line has no name.");
-            return false;
-        }
-        std::string name = lower(line.substr(0, colon));
-        std::string value = trimmed(line.substr(colon + 1));
-        if (name == "content-length") {
-            std::size_t length = 0;
-            if (!decimal(value, &length) || (hasLength && length != connection.contentLength)) {
-                refuse(connection, 400, "The Content-Length is not a number.");
-                return false;
-            }
-            hasLength = true;
-            connection.contentLength = length;
-        } else if (name == "transfer-encoding") {
-            if (lower(value) != "chunked") {
-                refuse(connection, 415,
-                       "Only the chunked transfer coding is taken, and no "
-                       "compression.");
-                return false;
-            }
-            connection.chunked = true;
-        } else if (name == "content-encoding") {
-            const std::string coding = lower(value);
-            if (!coding.empty() && coding != "identity") {
-                refuse(connection, 415,
-                       "Compressed bodies are not taken; send the form as it "
-                       "is.");
-                return false;
-            }
-        }
-        request.headers.emplace_back(std::move(name), std::move(value));
-    }
-    if (hasLength && connection.chunked) {
-        refuse(connection, 400, "A request cannot have both a Content-Length and chunks.");
-        return false;
-    }
-    if (connection.contentLength > m_limits.maxBodyBytes) {
-        refuse(connection, 413,
-               "The form body is larger than " + std::to_string(m_limits.maxBodyBytes / 1024) +
-                   " KiB.");
-        return false;
-    }
-    if (!m_limits.trustedProxy.empty() && connection.peer == m_limits.trustedProxy) {
+    RequestParser &parser = connection.parser();
+    Request &request = parser.request();
+    connection.page = Metrics::pageOf(request.path);
+    if (parser.state() == RequestParser::State::Refused)
+        return refuse(connection, parser.status(), parser.reason());
+    if (!m_limits.trustedProxy.empty() && connection.peer() == m_limits.trustedProxy) {
         const std::string forwarded = request.header("x-forwarded-for");
-        const std::string last = trimmed(forwarded.substr(forwarded.rfind(',') + 1));
-        if (!last.empty() && last.size() <= INET6_ADDRSTRLEN)
-            request.clientAddress = last;
+        const std::string last = forwarded.substr(forwarded.rfind(',') + 1);
+        const auto first = last.find_first_not_of(" \t");
+        const std::string address =
+            first == std::string::npos
+                ? std::string()
+                : last.substr(first, last.find_last_not_of(" \t") - first + 1);
+        if (!address.empty() && address.size() <= INET6_ADDRSTRLEN)
+            request.clientAddress = address;
     }
-    if (lower(request.header("expect")) == "100-continue" &&
-        (connection.chunked || connection.contentLength > 0)) {
-        static const char continueLine[] = "HTTP/1.1 100 Continue\r\n\r\n";
-        [[maybe_unused]] const auto written =
-            ::send(connection.fd, continueLine, sizeof continueLine - 1, MSG_NOSIGNAL);
-    }
-    return true;
+    dispatch(connection, std::make_shared<const Request>(std::move(request)));
 }
 
-bool HttpServer::parseChunks(Connection &connection)
+void HttpServer::dispatch(Connection &connection, std::shared_ptr<const Request> request)
 {
-    // Decodes what has arrived and drops it from the input, so neither the
-    // input nor the body ever holds more than the limits.
-    std::string &in = connection.in;
-    std::size_t at = 0;
-    while (!connection.chunksDone) {
-        if (connection.inChunkData) {
-            const std::size_t take = std::min(connection.chunkLeft, in.size() - at);
-            if (connection.request.body.size() + take > m_limits.maxBodyBytes) {
-                refuse(connection, 413,
-                       "The form body is larger than " +
-                           std::to_string(m_limits.maxBodyBytes / 1024) + " KiB.");
-                return false;
-            }
-            connection.request.body.append(in, at, take);
-            at += take;
-            connection.chunkLeft -= take;
-            if (connection.chunkLeft > 0)
-                break;
-            if (in.size() - at < 2)
-                break;
-            if (in.compare(at, 2, "\r\n") != 0) {
-                refuse(connection, 400, "A chunk does not end with a line end.");
-                return false;
-            }
-            at += 2;
-            connection.inChunkData = false;
-            continue;
-        }
-        const std::size_t end = in.find("\r\n", at);
-        if (end == std::string::npos) {
-            if (in.size() - at > MaxChunkLine) {
-                refuse(connection, 400, "A chunk line is too long.");
-                return false;
-            }
-            break;
-        }
-        const std::string line = in.substr(at, end - at);
-        at = end + 2;
-        if (connection.inTrailers) {
-            connection.trailerBytes += line.size() + 2;
-            if (connection.trailerBytes > m_limits.maxHeaderBytes) {
-                refuse(connection, 431, "The request's trailer is too large.");
-                return false;
-            }
-            if (line.empty())
-                connection.chunksDone = true;
-            continue;
-        }
-        const std::string size = trimmed(line.substr(0, line.find(';')));
-        if (size.empty() || size.size() > 8 ||
-            size.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-            refuse(connection, 400, "A chunk size is not a hexadecimal number.");
-            return false;
-        }
-        const std::size_t length = std::stoul(size, nullptr, 16);
-        if (length == 0) {
-            connection.inTrailers = true;
-            continue;
-        }
-        if (connection.request.body.size() + length > m_limits.maxBodyBytes) {
-            refuse(connection, 413,
-                   "The form body is larger than " + std::to_string(m_limits.maxBodyBytes / 1024) +
-                       " KiB.");
-            return false;
-        }
-        connection.chunkLeft = length;
-        connection.inChunkData = true;
-    }
-    in.erase(0, at);
-    return true;
-}
-
-void HttpServer::dispatch(Connection &connection)
-{
-    connection.state = Connection::State::Working;
+    connection.setState(Connection::State::Working);
     unwatch(connection);
-    const uint64_t id = connection.id;
-    const int fd = connection.fd;
-    auto request = std::make_shared<Request>(std::move(connection.request));
+    connection.heldRequest = request;
+    const uint64_t id = connection.id();
+    const int fd = connection.fd();
     const std::size_t page = connection.page;
-    post([this, id, fd, request, page] {
+    post([this, id, fd, request = std::move(request), page] {
         Finished finished;
         finished.id = id;
+        finished.wakesBefore = m_wakeCount.load();
         // A client that closed while its request waited has given up on it:
         // its request is not carried out at all.
         char probe = 0;
@@ -736,6 +503,23 @@ void HttpServer::dispatch(Connection &connection)
     });
 }
 
+void HttpServer::collectWakes()
+{
+    std::vector<std::pair<std::string, uint64_t>> wakes;
+    {
+        std::lock_guard<std::mutex> lock(m_finishedMutex);
+        wakes.swap(m_wakes);
+    }
+    const Clock::time_point now = Clock::now();
+    for (auto &[key, seq] : wakes) {
+        m_recentWakes[key] = seq;
+        const auto held = m_held.find(key);
+        if (held != m_held.end())
+            askAgain(*m_connections.at(held->second), false);
+        m_wakeOrder.emplace_back(now, std::move(key), seq);
+    }
+}
+
 void HttpServer::collectFinished()
 {
     std::vector<Finished> finished;
@@ -745,26 +529,103 @@ void HttpServer::collectFinished()
     }
     for (Finished &item : finished) {
         const auto found = m_connections.find(item.id);
-        if (found == m_connections.end())
-            continue;
-        Connection &connection = *found->second;
-        connection.done = std::move(item.response.done);
-        if (item.clientGone || connection.expired) {
-            countEnd(connection, 0);
-            settle(connection, false);
-            close(connection);
-            continue;
-        }
-        // Once more right before the answer goes: gone now, not delivered.
-        char probe = 0;
-        if (::recv(connection.fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
-            countEnd(connection, 0);
-            settle(connection, false);
-            close(connection);
-            continue;
-        }
-        startWriting(connection, item.response.status, serialised(item.response));
+        if (found != m_connections.end())
+            finish(*found->second, item);
     }
+}
+
+void HttpServer::finish(Connection &connection, Finished &item)
+{
+    connection.done = std::move(item.response.done);
+    // Gone now, right before the answer goes: not delivered.
+    if (item.clientGone || connection.expired || connection.clientGone()) {
+        countEnd(connection, 0);
+        settle(connection, false);
+        close(connection);
+        return;
+    }
+    Response &response = item.response;
+    if (response.holdSeconds > 0 && !connection.done) {
+        if (!connection.finalAsk)
+            return hold(connection, item);
+        endHold(connection, Metrics::HoldEnd::Time);
+    } else if (connection.holding) {
+        endHold(connection, Metrics::HoldEnd::Message);
+    }
+    connection.heldRequest.reset();
+    startWriting(connection, response.status, serialised(response));
+}
+
+void HttpServer::hold(Connection &connection, Finished &item)
+{
+    const Response &response = item.response;
+    const bool first = !connection.holding;
+    if (first) {
+        connection.holding = true;
+        connection.holdKey = response.holdKey;
+        connection.holdEnd = Clock::now() + std::chrono::seconds(response.holdSeconds);
+        if (m_metrics)
+            m_metrics->countHeld(1);
+    }
+    connection.waitAnswer = serialised(response);
+    // One held request per key: the older one gets its answer at once (the
+    // one held before, or this one when it was asked again meanwhile).
+    const auto held = m_held.find(connection.holdKey);
+    if (held != m_held.end() && held->second != connection.id()) {
+        Connection &older = first ? *m_connections.at(held->second) : connection;
+        std::string answer = std::move(older.waitAnswer);
+        endHold(older, Metrics::HoldEnd::Replaced);
+        startWriting(older, 200, std::move(answer));
+        if (!first)
+            return;
+    }
+    m_held[connection.holdKey] = connection.id();
+    if (connection.timers) {
+        connection.timers->erase(connection.timer);
+        connection.timers = nullptr;
+    }
+    connection.holdTimer = m_holdTimers.emplace(connection.holdEnd, &connection);
+    connection.holdTimed = true;
+    connection.setState(Connection::State::Held);
+    watch(connection, EPOLLIN | EPOLLRDHUP);
+    // A wake for its key came after its handler looked: asked again at once.
+    const auto woken = m_recentWakes.find(connection.holdKey);
+    if (woken != m_recentWakes.end() && woken->second > item.wakesBefore)
+        askAgain(connection, false);
+}
+
+void HttpServer::unpark(Connection &connection)
+{
+    if (connection.holdTimed) {
+        m_holdTimers.erase(connection.holdTimer);
+        connection.holdTimed = false;
+    }
+    const auto held = m_held.find(connection.holdKey);
+    if (held != m_held.end() && held->second == connection.id())
+        m_held.erase(held);
+}
+
+void HttpServer::endHold(Connection &connection, std::optional<Metrics::HoldEnd> why)
+{
+    unpark(connection);
+    if (!connection.holding)
+        return;
+    connection.holding = false;
+    connection.heldRequest.reset();
+    connection.waitAnswer.clear();
+    if (m_metrics) {
+        m_metrics->countHeld(-1);
+        if (why)
+            m_metrics->countHoldEnd(*why);
+    }
+}
+
+void HttpServer::askAgain(Connection &connection, bool finalAsk)
+{
+    unpark(connection);
+    connection.finalAsk = finalAsk || Clock::now() >= connection.holdEnd;
+    setTimer(connection, m_requestTimers, m_limits.requestSeconds);
+    dispatch(connection, connection.heldRequest);
 }
 
 void HttpServer::refuse(Connection &connection, int status, const std::string &why)
@@ -776,10 +637,11 @@ void HttpServer::refuse(Connection &connection, int status, const std::string &w
     if (m_metrics && (status == 408 || Metrics::refusalOf(status, &reason)))
         m_metrics->countRefusal(status == 408 ? Metrics::Refusal::Timeout : reason);
     if (status == 408) {
+        connection.page = Metrics::pageOf(connection.parser().request().path);
         countEnd(connection, status);
         const std::string bytes = serialised(response);
         [[maybe_unused]] const auto written =
-            ::send(connection.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            ::send(connection.fd(), bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         return;
     }
     startWriting(connection, status, serialised(response));
@@ -790,51 +652,45 @@ void HttpServer::countEnd(const Connection &connection, int status)
     if (m_metrics)
         m_metrics->countRequest(
             connection.page, status,
-            std::chrono::duration<double>(Clock::now() - connection.accepted).count());
+            std::chrono::duration<double>(Clock::now() - connection.accepted()).count());
 }
 
-void HttpServer::startWriting(Connection &connection, int status, const std::string &bytes)
+void HttpServer::startWriting(Connection &connection, int status, std::string bytes)
 {
     countEnd(connection, status);
-    connection.state = Connection::State::Writing;
-    connection.out = bytes;
-    connection.sent = 0;
-    connection.in.clear();
-    connection.in.shrink_to_fit();
-    writeMore(connection);
+    connection.setState(Connection::State::Writing);
+    if (!connection.timers)
+        setTimer(connection, m_requestTimers, m_limits.requestSeconds);
+    switch (connection.startWriting(std::move(bytes))) {
+    case Connection::Write::Done:
+        return linger(connection);
+    case Connection::Write::Blocked:
+        return watch(connection, EPOLLOUT);
+    case Connection::Write::Failed:
+        settle(connection, false);
+        return close(connection);
+    }
 }
 
 void HttpServer::writeMore(Connection &connection)
 {
-    while (connection.sent < connection.out.size()) {
-        const ssize_t wrote =
-            ::send(connection.fd, connection.out.data() + connection.sent,
-                   connection.out.size() - connection.sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (wrote > 0) {
-            connection.sent += size_t(wrote);
-            continue;
-        }
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            watch(connection, EPOLLOUT);
-            return;
-        }
+    switch (connection.writeMore()) {
+    case Connection::Write::Done:
+        return linger(connection);
+    case Connection::Write::Blocked:
+        return watch(connection, EPOLLOUT);
+    case Connection::Write::Failed:
         settle(connection, false);
-        close(connection);
-        return;
+        return close(connection);
     }
-    linger(connection);
 }
 
 void HttpServer::linger(Connection &connection)
 {
     // The answer is out: half-close, so the client sees its end, and wait
     // for the client to close its side.
-    connection.out.clear();
-    connection.out.shrink_to_fit();
-    ::shutdown(connection.fd, SHUT_WR);
-    connection.state = Connection::State::Lingering;
+    connection.halfClose();
+    connection.setState(Connection::State::Lingering);
     setTimer(connection, m_lingerTimers, m_limits.lingerSeconds);
     watch(connection, EPOLLIN | EPOLLRDHUP);
     drainLinger(connection);
@@ -842,31 +698,16 @@ void HttpServer::linger(Connection &connection)
 
 void HttpServer::drainLinger(Connection &connection)
 {
-    char buffer[16384];
-    for (;;) {
-        const ssize_t got = ::recv(connection.fd, buffer, sizeof buffer, 0);
-        if (got > 0) {
-            // Whatever it still sends (the rest of a refused body) is dropped.
-            connection.drained += size_t(got);
-            if (connection.drained > MaxLingerBytes) {
-                settle(connection, true);
-                close(connection);
-                return;
-            }
-            continue;
-        }
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return;
-        // An orderly close means the client read the answer; a reset, or an
-        // error left from the answer's arrival, means it was gone.
-        int error = 0;
-        socklen_t length = sizeof error;
-        getsockopt(connection.fd, SOL_SOCKET, SO_ERROR, &error, &length);
-        settle(connection, got == 0 && error == 0);
-        close(connection);
+    switch (connection.drain()) {
+    case Connection::Drain::More:
         return;
+    case Connection::Drain::ClosedInOrder:
+    case Connection::Drain::TooMuch:
+        settle(connection, true);
+        return close(connection);
+    case Connection::Drain::Failed:
+        settle(connection, false);
+        return close(connection);
     }
 }
 
@@ -881,12 +722,12 @@ void HttpServer::settle(Connection &connection, bool delivered)
 
 void HttpServer::close(Connection &connection)
 {
+    endHold(connection, std::nullopt);
     if (connection.timers)
         connection.timers->erase(connection.timer);
     unwatch(connection);
-    ::close(connection.fd);
-    const auto peer = m_perAddress.find(connection.peer);
+    const auto peer = m_perAddress.find(connection.peer());
     if (peer != m_perAddress.end() && --peer->second <= 0)
         m_perAddress.erase(peer);
-    m_connections.erase(connection.id);
+    m_connections.erase(connection.id());
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "httpconnection.h"
+#include "metrics.h"
+#include "requestparser.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -8,29 +12,34 @@
 #include <deque>
 #include <functional>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-class Metrics;
-
 /// A small HTTP/1.1 server made for a public bridge: one thread reads every
 /// request without blocking (a slow client costs a file descriptor, never a
 /// worker), a few worker threads run the handler on whole requests only, and
-/// every bound is enforced while reading: the header block, the body however
-/// it is framed (Content-Length or chunked; any Content-Encoding but identity
-/// is refused), the time for the whole request and the connections per
-/// client address. One request per connection.
+/// every bound is enforced while reading (RequestParser) and per client
+/// address. One request per connection (HttpConnection).
 ///
 /// A handler may ask to learn whether its answer arrived (Response::done):
 /// the answer is written, the server half-closes, and the answer counts as
 /// delivered when the client then closes its end in order (it has read the
 /// answer) or keeps it open past the linger time; a client that had gone
 /// before the answer or resets the connection has not got it.
+///
+/// A handler may also hold its request (Response::holdSeconds): the
+/// connection is parked, costing no thread, until wake() names its key (the
+/// handler is asked again), its time runs out (asked once more, then its
+/// answer goes), a newer request with the same key is held (it gets its
+/// answer at once) or the server stops (likewise).
 class HttpServer
 {
 public:
@@ -38,7 +47,8 @@ public:
     {
         std::size_t maxHeaderBytes = 16 * 1024;
         std::size_t maxBodyBytes = 64 * 1024;
-        /// From accepting the connection to the last byte of the answer.
+        /// From accepting the connection to the last byte of the answer,
+        /// the time a request is held not counted.
         int requestSeconds = 10;
         /// How long a written answer waits for the client to close.
         int lingerSeconds = 2;
@@ -50,15 +60,7 @@ public:
         std::string trustedProxy;
     };
 
-    struct Request
-    {
-        std::string method;
-        std::string path;                                         // the target without its query
-        std::vector<std::pair<std::string, std::string>> headers; // names in small letters
-        std::string body;
-        std::string clientAddress;
-        std::string header(const std::string &name) const;
-    };
+    using Request = RequestParser::Request;
 
     struct Response
     {
@@ -68,6 +70,10 @@ public:
         std::vector<std::pair<std::string, std::string>> headers;
         /// Called once (on a worker thread) with whether the answer arrived.
         std::function<void(bool delivered)> done;
+        /// Above 0: nothing to say yet; hold the request up to this long
+        /// under `holdKey`, then give this answer. Never with `done`.
+        int holdSeconds = 0;
+        std::string holdKey;
     };
 
     using Handler = std::function<void(const Request &, Response &)>;
@@ -83,46 +89,53 @@ public:
 
     /// Binds and listens; `port` 0 picks a free port, given in `bound`.
     bool listen(const std::string &host, int port, int *bound, std::string *error);
-    /// Serves until stop(); a stop() that came before is not lost.
+    /// Serves until stop(); a stop() that came before is not lost. Held
+    /// requests get their answers before it returns.
     void run();
     /// Ends run(); safe from any thread.
     void stop();
+    /// Something for requests held under `key` may have come: they are
+    /// asked again. Safe from any thread.
+    void wake(const std::string &key);
 
     /// The whole answer as sent, head and body.
     static std::string serialised(const Response &response);
     static const char *reason(int status);
 
 private:
-    struct Connection;
-    using Clock = std::chrono::steady_clock;
-    using Timers = std::list<Connection *>;
+    using Connection = HttpConnection;
+    using Clock = HttpConnection::Clock;
+    using Timers = HttpConnection::Timers;
 
     struct Finished
     {
         uint64_t id = 0;
         bool clientGone = false;
+        uint64_t wakesBefore = 0;
         Response response;
     };
 
     void acceptAll();
     void onEvent(Connection &connection, uint32_t events);
     void readRequest(Connection &connection);
-    /// Works through what has arrived; false once the connection is answered
-    /// or closed.
-    bool parse(Connection &connection);
-    bool parseHead(Connection &connection, std::size_t end);
-    bool parseChunks(Connection &connection);
-    void dispatch(Connection &connection);
+    void dispatch(Connection &connection, std::shared_ptr<const Request> request);
     void refuse(Connection &connection, int status, const std::string &why);
     /// Counts a request that ended with `status` (0: without an answer).
     void countEnd(const Connection &connection, int status);
-    void startWriting(Connection &connection, int status, const std::string &bytes);
+    void startWriting(Connection &connection, int status, std::string bytes);
     void writeMore(Connection &connection);
     void linger(Connection &connection);
     void drainLinger(Connection &connection);
     void settle(Connection &connection, bool delivered);
     void close(Connection &connection);
+    void collectWakes();
     void collectFinished();
+    void finish(Connection &connection, Finished &item);
+    void hold(Connection &connection, Finished &item);
+    void unpark(Connection &connection);
+    /// Ends a hold; counted by `why` unless the client went away.
+    void endHold(Connection &connection, std::optional<Metrics::HoldEnd> why);
+    void askAgain(Connection &connection, bool finalAsk);
     void expire();
     int msToNextDeadline() const;
     void watch(Connection &connection, uint32_t events);
@@ -144,6 +157,16 @@ private:
     std::unordered_map<std::string, int> m_perAddress;
     Timers m_requestTimers;
     Timers m_lingerTimers;
+
+    // Held requests: the parked one per key, their ends in time order, and
+    // the last wake of each key in the last seconds (a request whose
+    // handler ran before a wake for its key is asked again at once).
+    std::unordered_map<std::string, uint64_t> m_held;
+    std::multimap<Clock::time_point, Connection *> m_holdTimers;
+    std::unordered_map<std::string, uint64_t> m_recentWakes;
+    std::deque<std::tuple<Clock::time_point, std::string, uint64_t>> m_wakeOrder;
+    std::atomic<uint64_t> m_wakeCount{0};
+    std::vector<std::pair<std::string, uint64_t>> m_wakes;
 
     std::mutex m_finishedMutex;
     std::vector<Finished> m_finished;

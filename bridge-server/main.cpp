@@ -39,6 +39,7 @@ struct Options
     std::string store;
     Store::Limits limits;
     HttpServer::Limits http;
+    int holdSeconds = 25;
 };
 
 // Returns -1 to go on, else the exit code (0 after --help, 2 on a bad
@@ -95,6 +96,10 @@ int parse(int argc, char **argv, Options *options)
     app.add_option("--max-connections-per-address", options->http.maxConnectionsPerAddress,
                    "the most connections at once from one client address")
         ->check(count);
+    app.add_option("--hold-seconds", options->holdSeconds,
+                   "the longest a GetData poll that asks for it is held open until a message "
+                   "comes; 0 holds none")
+        ->check(CLI::Range(0, 3600));
     app.add_option("--trusted-proxy", options->http.trustedProxy,
                    "address of a reverse proxy whose X-Forwarded-For names the client");
     app.add_option("--wal-limit-kib", walKib,
@@ -164,7 +169,7 @@ int main(int argc, char **argv)
     Store &store = *opened;
     store.sweep();
 
-    Pages pages(store);
+    Pages pages(store, options.holdSeconds);
     HttpServer server(options.http,
                       [&pages](const HttpServer::Request &request, HttpServer::Response &response) {
                           pages.handle(request, response);
@@ -180,6 +185,10 @@ int main(int argc, char **argv)
         return gauges;
     });
     server.setMetrics(&metrics);
+    // A post made visible answers the poll held for it.
+    store.setWakeHandler([&server](const std::string &id, Store::Role role) {
+        server.wake(Pages::holdKey(id, int(role)));
+    });
     int port = 0;
     if (!server.listen(options.host, options.port, &port, &error)) {
         std::cerr << "HvdBridge: " << error << "\n";

@@ -179,6 +179,17 @@ std::string Metrics::render() const
         out += "\"} " + number(m_refusals[reason].load(relaxed)) + '\n';
     }
 
+    head(out, "hvdbridge_held_polls", "gauge", "Polls held open now, waiting for a message.");
+    out += "hvdbridge_held_polls " + std::to_string(m_held.load(relaxed)) + '\n';
+    head(out, "hvdbridge_held_polls_ended_total", "counter",
+         "Held polls that ended, by what ended them.");
+    static const char *const HoldEnds[] = {"message", "time", "replaced", "shutdown"};
+    for (std::size_t end = 0; end < m_holdEnds.size(); ++end) {
+        out += "hvdbridge_held_polls_ended_total{by=\"";
+        out += HoldEnds[end];
+        out += "\"} " + number(m_holdEnds[end].load(relaxed)) + '\n';
+    }
+
     std::function<Gauges()> gauges;
     {
         std::lock_guard<std::mutex> lock(m_gaugesMutex);

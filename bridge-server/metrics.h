@@ -54,6 +54,15 @@ public:
     /// time ran out), `seconds` after its connection was accepted.
     void countRequest(std::size_t page, int status, double seconds);
     void countRefusal(Refusal reason);
+    /// How a held poll ended: a message (or any other answer) came, its time
+    /// ran out, a newer poll for the same role replaced it, the server stopped.
+    enum class HoldEnd { Message, Time, Replaced, Shutdown };
+    /// A poll was held (`delta` 1) or its hold ended (-1).
+    void countHeld(int delta) { m_held.fetch_add(delta, std::memory_order_relaxed); }
+    void countHoldEnd(HoldEnd end)
+    {
+        m_holdEnds[std::size_t(end)].fetch_add(1, std::memory_order_relaxed);
+    }
     /// Read each time the figures are rendered (on a worker thread).
     void setGauges(std::function<Gauges()> gauges);
 
@@ -74,6 +83,9 @@ private:
     std::array<std::atomic<uint64_t>, BucketCount + 1> m_buckets{}; // the last: +Inf
     std::atomic<uint64_t> m_durationMicros{0};
     std::array<std::atomic<uint64_t>, RefusalCount> m_refusals{};
+
+    std::atomic<int64_t> m_held{0};
+    std::array<std::atomic<uint64_t>, 4> m_holdEnds{};
 
     mutable std::mutex m_gaugesMutex;
     std::function<Gauges()> m_gauges;

@@ -144,11 +144,31 @@ std::string Pages::excerpt(const std::string &text)
     return out;
 }
 
+std::string Pages::holdKey(const std::string &id, int role)
+{
+    return Store::normalisedId(id) + (role == int(Store::Role::Host) ? "\nHost" : "\nClient");
+}
+
+int Pages::waitSeconds(const std::string &field) const
+{
+    // A whole number from 1 up; anything else asks for no hold.
+    if (field.empty() || field.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const auto digits = field.find_first_not_of('0');
+    if (digits == std::string::npos)
+        return 0;
+    return field.size() - digits > 6 ? m_holdSeconds
+                                     : std::min(m_holdSeconds, std::stoi(field.substr(digits)));
+}
+
 void Pages::handle(const HttpServer::Request &request, HttpServer::Response &response)
 {
     const std::string &path = request.path;
     const bool isData = path == "/Bridge/Connect.asp" || path == "/Bridge/SendData.asp" ||
                         path == "/Bridge/GetData.asp";
+    // Every answer of the four pages tells how long a poll may be held.
+    if (m_holdSeconds > 0 && (isData || path == "/Bridge/Sessions.asp"))
+        response.headers.emplace_back("X-Bridge-Hold-Seconds", std::to_string(m_holdSeconds));
     if (path == "/health")
         return health(request.method, response);
     if (path == "/Bridge/Sessions.asp") {
@@ -249,7 +269,13 @@ void Pages::getData(const std::string &body, HttpServer::Response &res)
         return;
     }
     case Store::Result::Empty:
-        return answer(res, "Wait");
+        answer(res, "Wait");
+        // Asked for, and nothing waits: held until a post comes or the time
+        // runs out, then asked again (and answered "Wait" if still nothing).
+        res.holdSeconds = waitSeconds(form.value("WaitSeconds"));
+        if (res.holdSeconds > 0)
+            res.holdKey = holdKey(key, int(role));
+        return;
     case Store::Result::UnknownSession:
         return unknownSession(res, key);
     default:

@@ -25,7 +25,15 @@ public:
     /// are listed.
     static constexpr std::size_t MaxSessionsPageBytes = 12 * 1024;
 
-    explicit Pages(Store &store) : m_store(store) {}
+    /// `holdSeconds`: the longest a GetData poll that asks for it
+    /// (WaitSeconds) is held while nothing waits; announced on every answer
+    /// of the four pages. 0: never held, nothing announced.
+    explicit Pages(Store &store, int holdSeconds = 0) : m_store(store), m_holdSeconds(holdSeconds)
+    {
+    }
+
+    /// The key under which polls of `role` in session `id` are held.
+    static std::string holdKey(const std::string &id, int role);
 
     /// Answers one request (called on the server's worker threads).
     void handle(const HttpServer::Request &request, HttpServer::Response &response);
@@ -43,8 +51,11 @@ private:
                  HttpServer::Response &response);
     void sendData(const std::string &body, HttpServer::Response &response);
     void getData(const std::string &body, HttpServer::Response &response);
+    /// The seconds a poll asks to be held (its WaitSeconds), at most ours.
+    int waitSeconds(const std::string &field) const;
     void sessions(HttpServer::Response &response);
     void health(const std::string &method, HttpServer::Response &response);
 
     Store &m_store;
+    int m_holdSeconds;
 };

@@ -394,25 +394,34 @@ bool SqliteStore::removeMessage(int64_t seq)
 
 void SqliteStore::settle(const Ticket &ticket, bool delivered)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const auto found = m_sessions.find(ticket.session);
-    if (found == m_sessions.end()) {
-        // Expired meanwhile: its messages went with it.
-        return;
+    // A post made visible, or a taken message given back, may be what a
+    // held poll waits for: told once the lock is released.
+    bool visible = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto found = m_sessions.find(ticket.session);
+        if (found == m_sessions.end()) {
+            // Expired meanwhile: its messages went with it.
+            return;
+        }
+        Queue &queue = found->second.queues[int(ticket.role)];
+        if (ticket.post) {
+            --queue.pending;
+            if (delivered)
+                queue.ready.insert(ticket.seq);
+            else
+                removeMessage(ticket.seq);
+            visible = delivered;
+        } else {
+            if (queue.lent == ticket.seq)
+                queue.lent = 0;
+            if (delivered && removeMessage(ticket.seq))
+                queue.ready.erase(ticket.seq);
+            visible = !delivered || !queue.ready.empty();
+        }
     }
-    Queue &queue = found->second.queues[int(ticket.role)];
-    if (ticket.post) {
-        --queue.pending;
-        if (delivered)
-            queue.ready.insert(ticket.seq);
-        else
-            removeMessage(ticket.seq);
-        return;
-    }
-    if (queue.lent == ticket.seq)
-        queue.lent = 0;
-    if (delivered && removeMessage(ticket.seq))
-        queue.ready.erase(ticket.seq);
+    if (visible)
+        wake(ticket.session, ticket.role);
 }
 
 Store::Result SqliteStore::openToJoin(std::vector<SessionInfo> *list)
