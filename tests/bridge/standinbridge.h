@@ -5,7 +5,7 @@
 // raw bytes, answers late, breaks off, or takes the request and never
 // answers. It records every request byte for byte, with the time it arrived
 // and the time it was answered. actAsBridge() makes it a small bridge that
-// stores posts, lists the games registered and, with a hold, holds polls that ask for it and
+// stores posts and, with a hold, holds polls that ask for it and
 // announces the hold in every answer. And await(), which waits for one bridge request.
 
 #include "bridgereply.h"
@@ -80,10 +80,6 @@ public:
             const QByteArray role =
                 field(request.body, "SessionKey") + "/" + field(request.body, "DataOwner");
             QList<QByteArray> &stored = m_stored[role];
-            if (request.path.endsWith("Connect.asp"))
-                m_names += field(request.body, "SessionName").replace('+', ' ') + " 17<br>";
-            if (request.path.endsWith("Sessions.asp"))
-                reply.body = m_names;
             if (request.path.endsWith("SendData.asp")) {
                 stored.append(field(request.body, "SessionData").replace('+', ' '));
                 if (m_parked.contains(role))
@@ -193,7 +189,6 @@ private:
     QHash<QTcpSocket *, QByteArray> m_buffers;
     QHash<QByteArray, QList<QByteArray>> m_stored; // by "key/owner"
     QHash<QByteArray, Parked> m_parked;
-    QByteArray m_names; // the sessions page
 };
 
 /// What a bridge request ended with.

@@ -4,7 +4,7 @@
 // windows' own wiring: a failure in a box, the list of open sessions, the
 // Session ID box and its buttons; the accessible rows of a file list.
 
-#include "../bridge/standinbridge.h"
+#include "../bridge-server/bridgeserverprocess.h"
 #include "gamechecks.h"
 #include "hostbridgesession.h"
 #include "hvdclienthttp.h"
@@ -32,8 +32,8 @@ private slots:
     void playsAWholeGame()
     {
         QFETCH(bool, randomArmies);
-        StandInBridge server;
-        server.actAsBridge(25);
+        BridgeServerProcess server;
+        QVERIFY(server.start());
         const GameChecks game(randomArmies, 30);
         RecordedBoxes boxes;
         boxes->answers << QStringLiteral("Friday's game");
@@ -82,7 +82,10 @@ private slots:
 
     void failuresWaitingForThePlayerAreShownInABox()
     {
-        const QUrl gone = StandInBridge().url(); // its port is closed again
+        BridgeServerProcess server;
+        QVERIFY(server.start());
+        server.kill();
+        const QUrl gone = server.url();
         TempGameFolder dir;
         QVERIFY(dir.copySamples());
         RecordedBoxes boxes;
