@@ -4,13 +4,18 @@
 // request: it answers with a page built in the test (also a hostile one) or
 // raw bytes, answers late, breaks off, or takes the request and never
 // answers. It records every request byte for byte, with the time it arrived
-// and the time it was answered.
+// and the time it was answered. actAsBridge() makes it a small bridge that
+// stores posts and, with a hold, holds polls that ask for it and
+// announces the hold in every answer. And await(), which waits for one bridge request.
+
+#include "bridgereply.h"
 
 #include <QElapsedTimer>
 #include <QHash>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 
@@ -29,22 +34,26 @@ public:
     };
     struct Request
     {
-        QByteArray head; ///< request line and headers
         QByteArray path;
+        QByteArray head; ///< request line and headers
         QByteArray body;
-        qint64 arrivedNs = 0;
-        qint64 answeredNs = -1; ///< -1 until answered (or closed)
+        qint64 arrivedMs = 0;
+        qint64 answeredMs = -1; ///< -1 until answered
     };
 
     /// How each request is answered; by default "Wait" for polls, the
     /// Session ID "17" for Connect and "OK" for everything else.
     std::function<Reply(const Request &)> script;
     QList<Request> requests;
+    /// The hold the bridge announces ("X-Bridge-Hold-Seconds"); 0: none.
+    int holdSeconds = 0;
+    QElapsedTimer clock;
 
-    StandInBridge()
+    /// Listens on `port` (any free one when 0).
+    explicit StandInBridge(quint16 port = 0)
     {
-        m_clock.start();
-        m_server.listen(QHostAddress::LocalHost);
+        clock.start();
+        m_server.listen(QHostAddress::LocalHost, port);
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *socket = m_server.nextPendingConnection()) {
                 connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
@@ -61,16 +70,23 @@ public:
     {
         return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
     }
-    qint64 nowNs() const { return m_clock.nsecsElapsed(); }
-    /// The requests for one page ("/Bridge/GetData.asp").
-    QList<Request> requestsFor(const QByteArray &path) const
+    /// The requests for one page ("GetData.asp").
+    QList<Request> requestsFor(const QByteArray &page) const
     {
         QList<Request> found;
         for (const Request &request : requests) {
-            if (request.path == path)
+            if (request.path.endsWith(page))
                 found.append(request);
         }
         return found;
+    }
+    static Reply defaultReply(const Request &request)
+    {
+        Reply reply;
+        reply.body = request.path.endsWith("GetData.asp")   ? "Wait"
+                     : request.path.endsWith("Connect.asp") ? "17"
+                                                            : "OK";
+        return reply;
     }
 
 private:
@@ -84,49 +100,57 @@ private:
         const QByteArray head = buffer.left(end);
         if (end < 0 || buffer.size() - end - 4 < length.match(head).captured(1).toInt())
             return;
-        Request request;
-        request.head = head;
-        request.path = head.mid(head.indexOf(' ') + 1);
-        request.path.truncate(request.path.indexOf(' '));
-        request.body = buffer.mid(end + 4);
-        request.arrivedNs = nowNs();
-        m_buffers.remove(socket);
+        const QByteArray path = head.mid(head.indexOf(' ') + 1).split(' ').value(0);
         const int index = int(requests.size());
-        requests.append(request);
-        const Reply reply = script ? script(request) : defaultReply(request);
-        if (reply.kind == Reply::Kind::Silent)
-            return;
-        QTimer::singleShot(reply.delayMs, socket, [this, socket, reply, index] {
-            if (reply.kind == Reply::Kind::Page) {
-                const QByteArray page = "<html><head></head><body>" + reply.body + "</body></html>";
-                socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                              QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" +
-                              page);
-            }
-            if (reply.kind == Reply::Kind::Raw)
-                socket->write(reply.body);
-            if (reply.kind == Reply::Kind::Broken)
-                socket->write("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\ncut off");
-            requests[index].answeredNs = nowNs();
-            socket->disconnectFromHost();
-        });
+        requests.append({path, head, buffer.mid(end + 4), clock.elapsed()});
+        m_buffers.remove(socket);
+        const Reply reply = script ? script(requests.last()) : defaultReply(requests.last());
+        if (reply.kind != Reply::Kind::Silent) {
+            QTimer::singleShot(reply.delayMs, socket,
+                               [this, socket, reply, index] { answer(socket, index, reply); });
+        }
     }
-
-public:
-    static Reply defaultReply(const Request &request)
+    void answer(QTcpSocket *socket, int index, const Reply &reply)
     {
-        Reply reply;
-        if (request.path.endsWith("GetData.asp"))
-            reply.body = "Wait";
-        else if (request.path.endsWith("Connect.asp"))
-            reply.body = "17";
+        const QByteArray page = "<html><head></head><body>" + reply.body + "</body></html>";
+        const QByteArray hold =
+            holdSeconds > 0 ? "X-Bridge-Hold-Seconds: " + QByteArray::number(holdSeconds) + "\r\n"
+                            : QByteArray();
+        if (reply.kind == Reply::Kind::Raw)
+            socket->write(reply.body);
+        else if (reply.kind == Reply::Kind::Broken)
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\ncut off");
         else
-            reply.body = "OK";
-        return reply;
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n" + hold +
+                          "Content-Length: " + QByteArray::number(page.size()) +
+                          "\r\nConnection: close\r\n\r\n" + page);
+        requests[index].answeredMs = clock.elapsed();
+        socket->disconnectFromHost();
     }
 
-private:
     QTcpServer m_server;
-    QElapsedTimer m_clock;
     QHash<QTcpSocket *, QByteArray> m_buffers;
 };
+
+/// What a bridge request ended with.
+struct Outcome
+{
+    bool finished = false;
+    bool ok = false;
+    QByteArray answer;
+    QString error;
+};
+
+/// Waits (in the test only) for the reply to end and collects what it said.
+inline Outcome await(BridgeReply *reply, int ms = 15000)
+{
+    auto outcome = std::make_shared<Outcome>();
+    if (reply) {
+        QObject::connect(reply, &BridgeReply::finished, [outcome, reply] {
+            *outcome = {true, reply->isOk(), reply->answer(), reply->errorText()};
+        });
+    }
+    if (!QTest::qWaitFor([outcome] { return outcome->finished; }, ms))
+        outcome->error = QStringLiteral("no answer in time");
+    return *outcome;
+}
