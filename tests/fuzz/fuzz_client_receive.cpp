@@ -32,7 +32,7 @@ struct ClientRun
 {
     std::unique_ptr<QTemporaryDir> dir = gameFolderWith({});
     GameFolder folder{dir->path()};
-    FuzzOutputBox box;
+    TextOutputBox box;
     QList<QByteArray> sent;
     int completions = 0;
     ClientSession session;
@@ -80,12 +80,7 @@ void checkSplit(FuzzInput &input)
     const QByteArray map = pick % 4 < 3 ? QByteArray(maps[pick % 4]) : named;
     const QByteArray chat = input.until('\0');
     const QByteArray cutsAndPayload = input.rest();
-    FuzzInput cuts(reinterpret_cast<const uint8_t *>(cutsAndPayload.constData()),
-                   size_t(cutsAndPayload.size()));
-    cuts.byte();
-    for (int i = 0; i < 7; ++i)
-        cuts.number16();
-    const QByteArray startData = rowLetters(cuts.rest());
+    const QByteArray startData = rowLetters(cutsAndPayload.mid(15)); // past the cut points
     const QByteArray message = Messages::startDataMessage(startData);
 
     ClientRun whole(Session::Transport::Tcp);
@@ -153,16 +148,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzInput input(data, size);
-    switch (input.byte() % 3) {
-    case 0:
+    const int kind = input.byte() % 3;
+    if (kind == 0)
         checkSplit(input);
-        break;
-    case 1:
-        checkRaw(input, Session::Transport::Tcp);
-        break;
-    default:
-        checkRaw(input, Session::Transport::Bridge);
-        break;
-    }
+    else
+        checkRaw(input, kind == 1 ? Session::Transport::Tcp : Session::Transport::Bridge);
     return 0;
 }

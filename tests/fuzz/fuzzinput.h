@@ -24,7 +24,6 @@ public:
     }
 
     bool atEnd() const { return m_at >= m_bytes.size(); }
-    qsizetype remaining() const { return m_bytes.size() - m_at; }
 
     quint8 byte() { return atEnd() ? 0 : quint8(m_bytes.at(m_at++)); }
     quint16 number16()
@@ -94,11 +93,4 @@ inline QMap<QString, QByteArray> folderFiles(const QString &root)
         }
     }
     return files;
-}
-
-/// A file of data/ (the sample maps and armies).
-inline QByteArray sampleFile(const char *name)
-{
-    QFile file(QStringLiteral(HVD_DATA_DIR "/") + QLatin1String(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
