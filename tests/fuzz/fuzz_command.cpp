@@ -11,15 +11,9 @@
 // - NormalizeCommand gives nothing or the engine's layout without double
 //   quotes, and applying it to its own result changes nothing.
 
+#include "armyflip.h"
 #include "command.h"
 #include "fuzzinput.h"
-
-#include "armyflip.h"
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    return 0;
-}
 
 namespace {
 

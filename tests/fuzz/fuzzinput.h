@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QMap>
 #include <QTemporaryDir>
@@ -75,22 +76,21 @@ inline void fuzzApplication()
         new QCoreApplication(argc, argv);
 }
 
-/// Every file below a folder (relative name with forward slashes) and its bytes.
+/// Every file and folder below a folder (relative name with forward
+/// slashes, folders ending in "/") and its bytes.
 inline QMap<QString, QByteArray> folderFiles(const QString &root)
 {
     QMap<QString, QByteArray> files;
-    const QDir dir(root);
-    for (const QFileInfo &info : dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot |
-                                                   QDir::Hidden | QDir::System)) {
-        if (info.isDir()) {
-            files.insert(info.fileName() + QLatin1Char('/'), QByteArray());
-            const auto inner = folderFiles(info.filePath());
-            for (auto it = inner.begin(); it != inner.end(); ++it)
-                files.insert(info.fileName() + QLatin1Char('/') + it.key(), it.value());
-        } else {
-            QFile file(info.filePath());
-            files.insert(info.fileName(), file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
-        }
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        QFile file(info.filePath());
+        const QString name = QDir(root).relativeFilePath(info.filePath());
+        if (info.isDir())
+            files.insert(name + QLatin1Char('/'), QByteArray());
+        else
+            files.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
     }
     return files;
 }
