@@ -80,7 +80,6 @@ private slots:
             QVERIFY(client.tmp.write("Send/AICommand.xml", moves.at(i) + "\r\n"));
             QTRY_COMPARE_WITH_TIMEOUT(failed.size(), i + 1, 5000);
         }
-        QCOMPARE(client.relay.waitingToSend(), bound);
         QVERIFY(client.box.text.endsWith(QByteArray::number(bound) +
                                          " moves wait for the connection.\r\n"));
         QVERIFY(client.tmp.write("Send/AICommand.xml", moves.at(bound) + "\r\n"));
@@ -104,7 +103,8 @@ private slots:
         // A later outage keeps again; unloading the window ends what waits.
         client.connected = false;
         QVERIFY(client.tmp.write("Send/AICommand.xml", moves.first() + "\r\n"));
-        QTRY_COMPARE_WITH_TIMEOUT(client.relay.waitingToSend(), 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(client.box.text.endsWith("1 move waits for the connection.\r\n"),
+                                 5000);
         client.relay.stop();
         client.connected = true;
         QCOMPARE(client.relay.sendWaiting(), 0);
@@ -191,13 +191,10 @@ private slots:
         QSignalSpy refused(&host.relay, &CommandRelay::handOverFailed);
         // Flag numbers outside 5001 to 5024, no number, too long: refused and
         // told, nothing written or logged.
-        const QList<QByteArray> bad = {command("0000", 'N'),
-                                       command("5000", 'N'),
-                                       command("5025", 'N'),
-                                       command("9999", 'N'),
-                                       command("50 1", 'N'),
-                                       "<Root><Command FlagID=",
-                                       command("5001", 'N', QByteArray(600, ' ') + "x='1'")};
+        QList<QByteArray> bad = {"<Root><Command FlagID=",
+                                 command("5001", 'N', QByteArray(600, ' ') + "x='1'")};
+        for (const char *flag : {"0000", "5000", "5025", "9999", "50 1"})
+            bad << command(flag, 'N');
         for (const QByteArray &command : bad)
             QVERIFY(host.relay.handOver(command).isEmpty());
         QCOMPARE(refused.size(), bad.size());
@@ -210,7 +207,6 @@ private slots:
         // at once): the tenth is refused.
         for (int i = 1; i <= 10; ++i)
             host.relay.handOver(command(QByteArray::number(5000 + i), 'N'));
-        QCOMPARE(host.relay.pendingHandOvers(), 8);
         QCOMPARE(refused.size(), bad.size() + 1);
         QVERIFY(host.box.text.endsWith("): " + command("5010", 'N') + "\r\n"));
         QVERIFY(host.box.text.contains("(8 commands already wait for the engine)"));
