@@ -55,8 +55,6 @@ private slots:
         const ArmyTexts::SeedTeller tell{seed};
         for (; seed < 30; ++seed) {
             const QList<QByteArray> army = generate(tmp, "Two.map", seed);
-            QCOMPARE(army.value(0), QByteArray("Two"));
-            QCOMPARE(at(army, 20, 20), 12);
             QCOMPARE(kinds(army), (QList<int>{1600 - 7, 0, 0, 3, 1, 0, 0, 0, 0, 0, 0, 2, 1}));
             for (int r = 14; r <= 26; ++r)
                 for (int c = 8; c <= 32; ++c)
@@ -65,10 +63,8 @@ private slots:
         // The 13 by 25 window around the home is a third of the flag area, yet
         // with the preference for it most flags lie there.
         QVERIFY2(nearHome - 30 > 30 * 6 * 7 / 10, qPrintable(QString::number(nearHome)));
-        // Equal seeds give equal armies, another seed another army.
-        const QList<QByteArray> first = generate(tmp, "Two.map", 7);
-        QCOMPARE(generate(tmp, "Two.map", 7), first);
-        QVERIFY(generate(tmp, "Two.map", 8) != first);
+        // Another seed another army (equal seeds, equal armies: fuzz_random_army_map).
+        QVERIFY(generate(tmp, "Two.map", 8) != generate(tmp, "Two.map", 7));
     }
 
     void guardsStandBelowAboveRightLeft_data()
