@@ -1,7 +1,9 @@
 #pragma once
 
 #include "fuzzinput.h"
+#include "gamefolder.h"
 #include "reassembly.h"
+#include "session.h"
 #include "textoutputbox.h"
 
 #include <QByteArray>
@@ -111,4 +113,75 @@ inline std::unique_ptr<QTemporaryDir> gameFolderWith(const QStringList &samples)
     for (const QString &name : samples)
         QFile::copy(QStringLiteral(HVD_DATA_DIR "/") + name, dir->path() + QLatin1Char('/') + name);
     return dir;
+}
+
+/// A session in a fresh game folder that records what it sends and counts
+/// its completions.
+template <typename S> struct SessionRun
+{
+    SessionRun(Session::Transport transport, const QStringList &samples)
+        : dir(gameFolderWith(samples)), folder(dir->path()), session(folder, transport)
+    {
+        session.setOutputBox(&box);
+        session.setSendFunction([this](const QByteArray &message) {
+            sent << message;
+            return true;
+        });
+        QObject::connect(&session, &S::completed, [this] { ++completions; });
+    }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    GameFolder folder;
+    TextOutputBox box;
+    QList<QByteArray> sent;
+    int completions = 0;
+    S session;
+};
+
+/// The split check of both session targets: the message of the payload
+/// arrives whole in one run and cut where the input picks in another; both
+/// keep their bounds and end with the same files and state. A payload of
+/// more rows than the message holds (bound: where they end) is refused
+/// whole; split, it is refused too or taken as the third run takes its first
+/// rows alone.
+template <typename Run, typename Make>
+void checkSplitRuns(Run &whole, Run &split, Run &first, const QByteArray &payload, Make message,
+                    qsizetype bound, FuzzInput &picks)
+{
+    whole.session.received(message(payload));
+    for (const QByteArray &piece : cutPieces(message(payload), picks))
+        split.session.received(piece);
+    whole.checkBounds();
+    split.checkBounds();
+    if (bound >= 0) {
+        FUZZ_CHECK(whole.completions == 0);
+        if (split.completions == 0)
+            return;
+        first.session.received(message(payload.left(bound)));
+        FUZZ_CHECK(first.completions > 0);
+    }
+    const Run &same = bound >= 0 ? first : whole;
+    FUZZ_CHECK(sameFiles(same.dir->path(), split.dir->path()));
+    FUZZ_CHECK(same.state() == split.state());
+}
+
+/// Each session target's two checks, picked by the first byte of the input.
+void checkSplit(FuzzInput &input);
+void checkRaw(FuzzInput &input, Session::Transport transport);
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzzApplication();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzInput input(data, size);
+    const int kind = input.byte() % 3;
+    if (kind == 0)
+        checkSplit(input);
+    else
+        checkRaw(input, kind == 1 ? Session::Transport::Tcp : Session::Transport::Bridge);
+    return 0;
 }
