@@ -60,9 +60,8 @@ struct ClientRun : SessionRun<ClientSession>
         const QByteArray map = session.mapName();
         if (!map.isEmpty())
             FUZZ_CHECK(Messages::mapNameProblem(map).isEmpty() && map.toLower().endsWith(".map"));
-        FUZZ_CHECK(
-            onlyFiles(folderFiles(dir->path()), {"Send/", "Receive/", "Receive/AICommand.xml",
-                                                 "GameLog.txt", "HostGame.tmp", "ClientGame.sav"}));
+        FUZZ_CHECK(onlyFiles(dir.path(), {"Send/", "Receive/", "Receive/AICommand.xml",
+                                          "GameLog.txt", "HostGame.tmp", "ClientGame.sav"}));
     }
 };
 

@@ -58,10 +58,9 @@ struct HostRun : SessionRun<HostSession>
     void checkBounds() const
     {
         FUZZ_CHECK(session.armyBuffer().size() <= Messages::ArmyLimit);
-        FUZZ_CHECK(
-            onlyFiles(folderFiles(dir->path()),
-                      {"Send/", "Receive/", "Receive/AICommand.xml", "GameLog.txt", "Castle.map",
-                       "Castle_Guard.arm", "ClientARMY.tmp", "TopARMY.tmp", "HostGame.sav"}));
+        FUZZ_CHECK(onlyFiles(dir.path(), {"Send/", "Receive/", "Receive/AICommand.xml",
+                                          "GameLog.txt", "Castle.map", "Castle_Guard.arm",
+                                          "ClientARMY.tmp", "TopARMY.tmp", "HostGame.sav"}));
     }
 };
 

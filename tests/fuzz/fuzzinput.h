@@ -3,10 +3,6 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QMap>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdio>
@@ -74,23 +70,4 @@ inline void fuzzApplication()
     static char *argv[] = {name, nullptr};
     if (!QCoreApplication::instance())
         new QCoreApplication(argc, argv);
-}
-
-/// Every file and folder below a folder (relative name with forward
-/// slashes, folders ending in "/") and its bytes.
-inline QMap<QString, QByteArray> folderFiles(const QString &root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo info(it.next());
-        QFile file(info.filePath());
-        const QString name = QDir(root).relativeFilePath(info.filePath());
-        if (info.isDir())
-            files.insert(name + QLatin1Char('/'), QByteArray());
-        else
-            files.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
-    }
-    return files;
 }

@@ -19,29 +19,22 @@ int main(int argc, char **argv)
 {
     if (LLVMFuzzerInitialize)
         LLVMFuzzerInitialize(&argc, &argv);
-    std::vector<std::filesystem::path> inputs;
+    std::vector<std::filesystem::path> inputs(argv + 1, argv + argc);
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path(argv[i]);
-        if (!std::filesystem::is_directory(path)) {
-            inputs.push_back(path);
-            continue;
-        }
-        for (const auto &entry : std::filesystem::recursive_directory_iterator(path)) {
-            if (entry.is_regular_file())
-                inputs.push_back(entry.path());
-        }
+        if (std::filesystem::is_directory(argv[i]))
+            inputs.insert(inputs.end(), std::filesystem::recursive_directory_iterator(argv[i]), {});
     }
     std::sort(inputs.begin(), inputs.end());
+    int replayed = 0;
     for (const auto &input : inputs) {
+        if (!std::filesystem::is_regular_file(input))
+            continue;
         std::ifstream file(input, std::ios::binary);
-        if (!file) {
-            std::fprintf(stderr, "cannot read %s\n", input.c_str());
-            return 2;
-        }
         const std::string bytes{std::istreambuf_iterator<char>(file), {}};
         std::fprintf(stderr, "replaying %s (%zu bytes)\n", input.c_str(), bytes.size());
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
+        ++replayed;
     }
-    std::printf("%zu inputs replayed\n", inputs.size());
-    return inputs.empty() ? 1 : 0;
+    std::printf("%d inputs replayed\n", replayed);
+    return replayed == 0;
 }

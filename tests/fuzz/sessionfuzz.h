@@ -7,6 +7,7 @@
 #include "textoutputbox.h"
 
 #include <QByteArray>
+#include <QDirIterator>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -39,18 +40,9 @@ inline qsizetype pastRowBound(const QByteArray &payload, int headerLines, int ro
 {
     if (Reassembly::countRows(payload, headerLines) <= rows)
         return -1;
-    int lines = 0;
-    int counted = 0;
-    bool text = false;
-    for (qsizetype at = 0; at < payload.size(); ++at) {
-        const char c = payload.at(at);
-        if (c != '\n') {
-            text = text || (c != ' ' && c != '\r');
-            continue;
-        }
-        if (lines++ >= headerLines && text && ++counted == rows)
+    for (qsizetype at = payload.indexOf('\n'); at >= 0; at = payload.indexOf('\n', at + 1)) {
+        if (Reassembly::countRows(payload.left(at + 1), headerLines) == rows)
             return at + 1;
-        text = false;
     }
     return -1;
 }
@@ -78,41 +70,28 @@ inline QList<QByteArray> cutPieces(const QByteArray &message, FuzzInput &input)
     return pieces;
 }
 
-/// True when every file of the folder is one of the names given (folders
-/// end in "/").
-inline bool onlyFiles(const QMap<QString, QByteArray> &files, const QSet<QString> &allowed)
+/// Every file and folder below a folder (relative name with forward
+/// slashes, folders ending in "/") and its bytes.
+inline QMap<QString, QByteArray> folderFiles(const QString &root)
 {
-    for (auto it = files.begin(); it != files.end(); ++it) {
-        if (!allowed.contains(it.key())) {
-            std::fprintf(stderr, "unexpected file %s\n", qPrintable(it.key()));
-            return false;
-        }
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        const QString name = QDir(root).relativeFilePath(file.fileName());
+        const bool folder = it.fileInfo().isDir();
+        files.insert(folder ? name + '/' : name,
+                     file.open(QIODevice::ReadOnly) ? file.readAll() : "");
     }
-    return true;
+    return files;
 }
 
-/// True when the two folders hold the same files with the same bytes; names
-/// the files otherwise.
-inline bool sameFiles(const QString &one, const QString &other)
+/// True when every file of the folder is one of the names given.
+inline bool onlyFiles(const QString &root, const QSet<QString> &allowed)
 {
-    const auto a = folderFiles(one);
-    const auto b = folderFiles(other);
-    for (auto it = a.begin(); it != a.end(); ++it) {
-        if (b.value(it.key(), "(missing)") != it.value())
-            std::fprintf(stderr, "%s differs\n", qPrintable(it.key()));
-    }
-    return a == b;
-}
-
-/// A fresh game folder with Send and Receive, and the sample files named.
-inline std::unique_ptr<QTemporaryDir> gameFolderWith(const QStringList &samples)
-{
-    auto dir = std::make_unique<QTemporaryDir>();
-    QDir(dir->path()).mkpath(QStringLiteral("Send"));
-    QDir(dir->path()).mkpath(QStringLiteral("Receive"));
-    for (const QString &name : samples)
-        QFile::copy(QStringLiteral(HVD_DATA_DIR "/") + name, dir->path() + QLatin1Char('/') + name);
-    return dir;
+    const QList<QString> names = folderFiles(root).keys();
+    return (QSet<QString>(names.begin(), names.end()) - allowed).isEmpty();
 }
 
 /// A session in a fresh game folder that records what it sends and counts
@@ -120,8 +99,12 @@ inline std::unique_ptr<QTemporaryDir> gameFolderWith(const QStringList &samples)
 template <typename S> struct SessionRun
 {
     SessionRun(Session::Transport transport, const QStringList &samples)
-        : dir(gameFolderWith(samples)), folder(dir->path()), session(folder, transport)
+        : session(folder, transport)
     {
+        QDir(dir.path()).mkpath(QStringLiteral("Send"));
+        QDir(dir.path()).mkpath(QStringLiteral("Receive"));
+        for (const QString &name : samples)
+            QFile::copy(QStringLiteral(HVD_DATA_DIR "/") + name, dir.filePath(name));
         session.setOutputBox(&box);
         session.setSendFunction([this](const QByteArray &message) {
             sent << message;
@@ -130,8 +113,8 @@ template <typename S> struct SessionRun
         QObject::connect(&session, &S::completed, [this] { ++completions; });
     }
 
-    std::unique_ptr<QTemporaryDir> dir;
-    GameFolder folder;
+    QTemporaryDir dir;
+    GameFolder folder{dir.path()};
     TextOutputBox box;
     QList<QByteArray> sent;
     int completions = 0;
@@ -161,7 +144,7 @@ void checkSplitRuns(Run &whole, Run &split, Run &first, const QByteArray &payloa
         FUZZ_CHECK(first.completions > 0);
     }
     const Run &same = bound >= 0 ? first : whole;
-    FUZZ_CHECK(sameFiles(same.dir->path(), split.dir->path()));
+    FUZZ_CHECK(folderFiles(same.dir.path()) == folderFiles(split.dir.path()));
     FUZZ_CHECK(same.state() == split.state());
 }
 
