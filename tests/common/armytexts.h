@@ -72,12 +72,6 @@ struct TestMap
     }
 };
 
-/// A flag's number as the other player counts: from the other end.
-inline int flipped(int objectCount, int id)
-{
-    return objectCount + 10001 - id;
-}
-
 /// Rows seen from the other end: rows and cells reversed, sides exchanged.
 inline QList<QByteArray> otherEnd(const QList<QByteArray> &rows)
 {
@@ -111,8 +105,9 @@ inline QList<QByteArray> mirrored(QList<QByteArray> commands, int objectCount)
         if (flag < 8 || direction < 11 || direction >= command.size())
             continue;
         command[direction] = "SNWE"[QByteArray("NSEW").indexOf(command.at(direction)) & 3];
+        // A flag's number as the other player counts: from the other end.
         command.replace(flag, 4,
-                        QByteArray::number(flipped(objectCount, command.mid(flag, 4).toInt())));
+                        QByteArray::number(objectCount + 10001 - command.mid(flag, 4).toInt()));
     }
     return commands;
 }
