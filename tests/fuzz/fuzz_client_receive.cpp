@@ -96,9 +96,7 @@ void checkRaw(FuzzInput &input, Session::Transport transport)
     bool mapTaken = false;
     for (int i = 0; i < 64 && !input.atEnd(); ++i) {
         const QByteArray arrival = input.until('\0');
-        if (transport == Session::Transport::Tcp)
-            run.session.received(arrival);
-        else if (!mapTaken)
+        if (transport == Session::Transport::Bridge && !mapTaken)
             mapTaken = run.session.mapAnswer(arrival) == Session::Poll::Done &&
                        !run.session.mapName().isEmpty();
         else

@@ -53,8 +53,7 @@ void checkNormalize(const QByteArray &text)
     const QByteArray normal = NormalizeCommand(text);
     if (normal.isEmpty())
         return;
-    FUZZ_CHECK(normal.startsWith("<Root><Command "));
-    FUZZ_CHECK(normal.endsWith("/></Root>"));
+    FUZZ_CHECK(normal.startsWith("<Root><Command ") && normal.endsWith("/></Root>"));
     FUZZ_CHECK(!normal.contains('"'));
     FUZZ_CHECK(normal.size() == 15 + 13 + 1 + 13 + 1 + 16 + 9);
     FUZZ_CHECK(NormalizeCommand(normal) == normal);

@@ -20,6 +20,7 @@ namespace {
 
 std::unique_ptr<QTemporaryDir> folderDir;
 
+/// A row of whole cells, up to 40 of them, turns back exactly.
 bool turnsBack(const QByteArray &row)
 {
     return row.size() % 4 == 0 && row.size() <= 160;

@@ -13,7 +13,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <algorithm>
+#include <set>
 
 /// Text brought onto the letters of army and save rows: digits, the side
 /// letters, blanks and line ends (CR LF, and now and then a lone CR or LF).
@@ -51,22 +51,12 @@ inline qsizetype pastRowBound(const QByteArray &payload, int headerLines, int ro
 /// points that the input picks.
 inline QList<QByteArray> cutPieces(const QByteArray &message, FuzzInput &input)
 {
-    const int cuts = input.byte() % 8;
-    QList<qsizetype> points;
-    for (int i = 0; i < cuts; ++i) {
-        const quint16 at = input.number16();
-        if (message.size() > 1)
-            points << 1 + at % (message.size() - 1);
-    }
-    std::sort(points.begin(), points.end());
-    points.erase(std::unique(points.begin(), points.end()), points.end());
+    std::set<qsizetype> points{0, message.size()};
+    for (int cuts = input.byte() % 8; cuts > 0 && message.size() > 1; --cuts)
+        points.insert(1 + input.number16() % (message.size() - 1));
     QList<QByteArray> pieces;
-    qsizetype from = 0;
-    for (const qsizetype at : points) {
-        pieces << message.mid(from, at - from);
-        from = at;
-    }
-    pieces << message.mid(from);
+    for (auto at = points.begin(); std::next(at) != points.end(); ++at)
+        pieces << message.mid(*at, *std::next(at) - *at);
     return pieces;
 }
 
