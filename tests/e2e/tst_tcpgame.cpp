@@ -61,15 +61,11 @@ private slots:
                  game.map + ".map\r\nClientGame.sav\r\n0\r\nClient\r\n");
         game.checkPlayedGame();
         QVERIFY2(boxes.boxes().isEmpty(), qPrintable(boxes.boxes().value(0).text));
-        if (!capture)
-            return;
-        // Both engines name the winner; the client's kind 12 is off both
-        // boards, the host's kind 1 stands where it took it.
-        QCOMPARE(GameChecks::lines(game.hostDir, "EngineLog.txt").value(3),
-                 QByteArray("OVER: Host won"));
-        const QByteArray hostBoard = GameChecks::lines(game.hostDir, "EngineBoard.txt").join();
-        QCOMPARE(hostBoard.mid(4 + (20 * 40 + 32) * 4, 4), QByteArray("B01 "));
-        QVERIFY(hostBoard.contains("B12") && !hostBoard.contains("R12"));
+        // The capture game ended early, both engines naming the winner
+        // (where the flags then stand: the engine's own tests).
+        if (capture)
+            QCOMPARE(GameChecks::lines(game.hostDir, "EngineLog.txt").value(3),
+                     QByteArray("OVER: Host won"));
     }
 };
 
