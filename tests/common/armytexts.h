@@ -1,9 +1,13 @@
 #pragma once
 
+// Army files, map files and engine commands for the tests, and what a game makes of
+// them worked out on its own, not with the connector's code: the other end's
+// view of rows and commands, and the flag numbers counted backwards.
+
 #include <QByteArray>
 #include <QList>
+#include <QTest>
 
-/// Army files and engine commands for the exchange tests.
 namespace ArmyTexts {
 
 struct Flag
@@ -41,5 +45,87 @@ inline QByteArray command(const QByteArray &flag, char direction,
     return "<Root><Command FlagID='" + flag + "' Direction='" + direction + "'" + rest +
            "/></Root>";
 }
+
+/// A map file: 40 rows of 40 cells, every cell the fill code unless
+/// changed, then the flag counts.
+struct TestMap
+{
+    QByteArray cell[41][41];
+    QList<QByteArray> counts{"2", "2", "2", "2", "2", "1", "1", "1", "1", "2", "1", "1"};
+
+    explicit TestMap(const QByteArray &fill = "T02") { rect(1, 1, 40, 40, fill); }
+    void rect(int r0, int c0, int r1, int c1, const QByteArray &code)
+    {
+        for (int r = r0; r <= r1; ++r)
+            for (int c = c0; c <= c1; ++c)
+                cell[r][c] = code;
+    }
+    QByteArray bytes() const
+    {
+        QByteArray out;
+        for (int r = 1; r <= 40; ++r) {
+            for (int c = 1; c <= 40; ++c)
+                out += cell[r][c] + ' ';
+            out += "\r\n";
+        }
+        return out + "[FLAGS]\r\n" + counts.join("\r\n") + "\r\n";
+    }
+};
+
+/// Rows seen from the other end: rows and cells reversed, sides exchanged.
+inline QList<QByteArray> otherEnd(const QList<QByteArray> &rows)
+{
+    QList<QByteArray> turned;
+    for (const QByteArray &row : rows) {
+        QByteArray line;
+        for (int cell = int(row.size()) - 4; cell >= 0; cell -= 4)
+            line += row.mid(cell, 4);
+        for (char &c : line)
+            c = c == 'B' ? 'R' : c == 'R' ? 'B' : c;
+        turned.prepend(line);
+    }
+    return turned;
+}
+
+/// Save rows as the army file holds them ("B07 " back to "007 ").
+inline QList<QByteArray> unmarked(QList<QByteArray> rows)
+{
+    for (QByteArray &row : rows)
+        row.replace('B', '0');
+    return rows;
+}
+
+/// Commands in the other player's view: flag numbers counted from the other
+/// end, directions turned round.
+inline QList<QByteArray> mirrored(QList<QByteArray> commands, int objectCount)
+{
+    for (QByteArray &command : commands) {
+        const int flag = int(command.indexOf("FlagID='")) + 8;
+        const int direction = int(command.indexOf("Direction='")) + 11;
+        if (flag < 8 || direction < 11 || direction >= command.size())
+            continue;
+        command[direction] = "SNWE"[QByteArray("NSEW").indexOf(command.at(direction)) & 3];
+        // A flag's number as the other player counts: from the other end.
+        command.replace(flag, 4,
+                        QByteArray::number(objectCount + 10001 - command.mid(flag, 4).toInt()));
+    }
+    return commands;
+}
+inline QByteArray mirrored(const QByteArray &command, int objectCount)
+{
+    return mirrored(QList<QByteArray>{command}, objectCount).first();
+}
+
+/// For its scope: prints a randomized test's seed once the test has failed,
+/// whichever check failed.
+struct SeedTeller
+{
+    const quint32 &seed;
+    ~SeedTeller()
+    {
+        if (QTest::currentTestFailed())
+            qWarning("seed %u", seed);
+    }
+};
 
 } // namespace ArmyTexts

@@ -7,6 +7,7 @@
 // expected is worked out here on its own, not with the connector's code.
 
 #include "../tcpip/tcpwindowtesting.h"
+#include "armytexts.h"
 #include "filelistbox.h"
 #include "gamefolder.h"
 #include "tempgamefolder.h"
@@ -71,9 +72,9 @@ public:
         const QList<QByteArray> clientSave = lines(clientDir, "ClientGame.sav");
         QCOMPARE(hostSave.size(), 81);
         QCOMPARE(clientSave.value(0), map);
-        QCOMPARE(unmarked(hostSave.mid(0, 41)), lines(hostDir, hostArmy));
-        QCOMPARE(unmarked(clientSave.mid(0, 41)), lines(clientDir, clientArmy));
-        QCOMPARE(otherEnd(hostSave.mid(1)), clientSave.mid(1));
+        QCOMPARE(ArmyTexts::unmarked(hostSave.mid(0, 41)), lines(hostDir, hostArmy));
+        QCOMPARE(ArmyTexts::unmarked(clientSave.mid(0, 41)), lines(clientDir, clientArmy));
+        QCOMPARE(ArmyTexts::otherEnd(hostSave.mid(1)), clientSave.mid(1));
 
         // Strict turns, the host first; every move handed over once and in
         // order, in the other player's view; the engines' own logs agree. A
@@ -91,8 +92,10 @@ public:
         QCOMPARE(turnOrder(clientLog), QByteArray("RS").repeated(m_moves).left(played));
         const int objectCount = QString::fromLatin1(hostSave.join())
                                     .count(QRegularExpression(QStringLiteral("[BR]\\d\\d ")));
-        QCOMPARE(commands(clientLog, "RCVD:"), mirrored(commands(hostLog, "SENT:"), objectCount));
-        QCOMPARE(commands(hostLog, "RCVD:"), mirrored(commands(clientLog, "SENT:"), objectCount));
+        QCOMPARE(commands(clientLog, "RCVD:"),
+                 ArmyTexts::mirrored(commands(hostLog, "SENT:"), objectCount));
+        QCOMPARE(commands(hostLog, "RCVD:"),
+                 ArmyTexts::mirrored(commands(clientLog, "SENT:"), objectCount));
         for (const QByteArray &kind : {QByteArray("SENT:"), QByteArray("RCVD:")}) {
             QCOMPARE(commands(lines(hostDir, "EngineLog.txt"), kind), commands(hostLog, kind));
             QCOMPARE(commands(lines(clientDir, "EngineLog.txt"), kind), commands(clientLog, kind));
@@ -105,7 +108,7 @@ public:
         const QList<QByteArray> clientBoard = lines(clientDir, "EngineBoard.txt");
         QCOMPARE(hostBoard.size(), 41);
         QCOMPARE(hostBoard.first() + clientBoard.value(0), QByteArray("HostClient"));
-        QCOMPARE(otherEnd(hostBoard.mid(1)), clientBoard.mid(1));
+        QCOMPARE(ArmyTexts::otherEnd(hostBoard.mid(1)), clientBoard.mid(1));
     }
 
     TempGameFolder hostDir, clientDir;
@@ -113,12 +116,12 @@ public:
     const char *const hostArmy;
     const char *const clientArmy;
 
-private:
     static QList<QByteArray> lines(const TempGameFolder &dir, const char *name)
     {
         return GameFolder::splitLines(dir.read(QLatin1String(name)));
     }
 
+private:
     static QList<QByteArray> commands(const QList<QByteArray> &lines, const QByteArray &prefix)
     {
         QList<QByteArray> found;
@@ -136,45 +139,6 @@ private:
         for (const QByteArray &line : lines)
             order += line.startsWith("SENT:") ? "S" : line.startsWith("RCVD:") ? "R" : "";
         return order;
-    }
-
-    /// Rows seen from the other end: rows and cells reversed, sides exchanged.
-    static QList<QByteArray> otherEnd(const QList<QByteArray> &rows)
-    {
-        QList<QByteArray> turned;
-        for (const QByteArray &row : rows) {
-            QByteArray line;
-            for (int cell = row.size() - 4; cell >= 0; cell -= 4)
-                line += row.mid(cell, 4);
-            for (char &c : line)
-                c = c == 'B' ? 'R' : c == 'R' ? 'B' : c;
-            turned.prepend(line);
-        }
-        return turned;
-    }
-
-    /// Save rows as the army file holds them ("B07 " back to "007 ").
-    static QList<QByteArray> unmarked(QList<QByteArray> rows)
-    {
-        for (QByteArray &row : rows)
-            row.replace('B', '0');
-        return rows;
-    }
-
-    /// Commands in the other player's view: flag numbers run backwards from
-    /// the other end, directions turn round.
-    static QList<QByteArray> mirrored(QList<QByteArray> commands, int objectCount)
-    {
-        for (QByteArray &command : commands) {
-            const int flag = command.indexOf("FlagID='") + 8;
-            const int direction = command.indexOf("Direction='") + 11;
-            if (flag < 8 || direction < 11 || direction >= command.size())
-                continue;
-            command[direction] = "SNWE"[QByteArray("NSEW").indexOf(command.at(direction)) & 3];
-            command.replace(flag, 4,
-                            QByteArray::number(objectCount + 10001 - command.mid(flag, 4).toInt()));
-        }
-        return commands;
     }
 
     bool m_random;

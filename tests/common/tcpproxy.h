@@ -2,9 +2,9 @@
 
 // A test proxy on 127.0.0.1 between a client window and a host window: it
 // forwards every byte both ways, records what each connection carried, and
-// closes both of its sockets on command, or once a given number of game
-// commands have passed in one direction (after forwarding the last of them),
-// as a connection that breaks between two moves.
+// closes both of its sockets once a given number of game commands have passed
+// in one direction (after forwarding the last of them), as a connection that
+// breaks between two moves.
 
 #include <QHostAddress>
 #include <QList>
@@ -22,38 +22,12 @@ public:
         connect(&m_server, &QTcpServer::newConnection, this, &TcpProxy::accept);
         m_server.listen(QHostAddress::LocalHost);
     }
-    ~TcpProxy() override
-    {
-        // A socket that goes while connected tells it: not to a proxy half gone.
-        for (QTcpSocket *socket : {m_client.data(), m_host.data()}) {
-            if (socket)
-                socket->disconnect(this);
-        }
-        delete m_host;
-    }
+    ~TcpProxy() override { drop(); }
 
     quint16 port() const { return m_server.serverPort(); }
-
     /// Closes both sockets once the count-th command (counted over all
     /// connections) has been forwarded in that direction.
     void dropAfterCommands(Direction direction, int count) { m_drops[direction].append(count); }
-    /// Closes both sockets now, after what they still have to write.
-    void drop()
-    {
-        ++m_dropped;
-        for (QTcpSocket *socket : {m_client.data(), m_host.data()}) {
-            if (!socket)
-                continue;
-            socket->disconnect(this);
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            socket->disconnectFromHost();
-            if (socket->state() == QAbstractSocket::UnconnectedState)
-                socket->deleteLater();
-        }
-        m_client = nullptr;
-        m_host = nullptr;
-    }
-
     int commandsPassed(Direction direction) const { return m_commands[direction]; }
     int dropped() const { return m_dropped; }
     int connections() const { return int(m_carried.size()); }
@@ -64,52 +38,58 @@ public:
     }
 
 private:
+    /// Closes both sockets, after what they still have to write.
+    void drop()
+    {
+        m_dropped += m_ends[0] || m_ends[1];
+        for (QPointer<QTcpSocket> &socket : m_ends) {
+            if (socket) {
+                socket->disconnect(this);
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                socket->disconnectFromHost();
+                if (socket->state() == QAbstractSocket::UnconnectedState)
+                    socket->deleteLater();
+            }
+            socket = nullptr;
+        }
+    }
+
     void accept()
     {
         QTcpSocket *client = m_server.nextPendingConnection();
-        if (!client)
-            return;
-        if (m_client)
-            drop();
-        m_client = client;
-        m_host = new QTcpSocket;
-        m_waiting.clear();
+        drop();
+        m_ends[ToHost] = new QTcpSocket(this); // the end towards the host
+        m_ends[ToClient] = client;
         m_carried.append({QByteArray(), QByteArray()});
+        // What the client sends before the host end is connected waits.
         connect(client, &QTcpSocket::readyRead, this, [this] {
-            const QByteArray bytes = m_client->readAll();
-            if (m_host->state() == QAbstractSocket::ConnectedState)
-                forward(ToHost, bytes);
-            else
-                m_waiting += bytes;
+            if (m_ends[ToHost]->state() == QAbstractSocket::ConnectedState)
+                forward(ToHost, m_ends[ToClient]->readAll());
         });
-        connect(m_host, &QTcpSocket::connected, this,
-                [this] { forward(ToHost, std::exchange(m_waiting, QByteArray())); });
-        connect(m_host, &QTcpSocket::readyRead, this,
-                [this] { forward(ToClient, m_host->readAll()); });
+        connect(m_ends[ToHost], &QTcpSocket::connected, this,
+                [this] { forward(ToHost, m_ends[ToClient]->readAll()); });
+        connect(m_ends[ToHost], &QTcpSocket::readyRead, this,
+                [this] { forward(ToClient, m_ends[ToHost]->readAll()); });
         // Either end going takes the other with it, as one connection would.
-        for (QTcpSocket *socket : {client, m_host.data()})
+        for (QTcpSocket *socket : {client, m_ends[ToHost].data()})
             connect(socket, &QTcpSocket::disconnected, this, &TcpProxy::drop);
-        m_host->connectToHost(QHostAddress::LocalHost, m_hostPort);
+        m_ends[ToHost]->connectToHost(QHostAddress::LocalHost, m_hostPort);
     }
 
     void forward(Direction direction, const QByteArray &bytes)
     {
-        if (bytes.isEmpty())
-            return;
         QByteArray &carried = m_carried.last()[direction];
         const qsizetype before = carried.count("<Root><Command");
         carried += bytes;
         m_commands[direction] += int(carried.count("<Root><Command") - before);
-        (direction == ToHost ? m_host : m_client)->write(bytes);
+        m_ends[direction]->write(bytes);
         if (m_drops[direction].removeOne(m_commands[direction]))
             drop();
     }
 
     QTcpServer m_server;
     quint16 m_hostPort;
-    QPointer<QTcpSocket> m_client;
-    QPointer<QTcpSocket> m_host;
-    QByteArray m_waiting;
+    QPointer<QTcpSocket> m_ends[2]; // towards the host, towards the client
     QList<int> m_drops[2];
     int m_commands[2] = {0, 0};
     int m_dropped = 0;

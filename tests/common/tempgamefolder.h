@@ -10,14 +10,7 @@
 class TempGameFolder
 {
 public:
-    enum Place { OnDisk, InMemory };
-
-    /// InMemory: under /dev/shm where there is one (for tests that write
-    /// thousands of files), else where OnDisk puts it.
-    explicit TempGameFolder(Place place = OnDisk)
-        : m_dir(place == InMemory && QDir(QStringLiteral("/dev/shm")).exists()
-                    ? QStringLiteral("/dev/shm/hvdtest-XXXXXX")
-                    : QDir::tempPath() + QStringLiteral("/hvdtest-XXXXXX"))
+    TempGameFolder() : m_dir(QDir::tempPath() + QStringLiteral("/hvdtest-XXXXXX"))
     {
         QDir(m_dir.path()).mkpath(QStringLiteral("Send"));
         QDir(m_dir.path()).mkpath(QStringLiteral("Receive"));

@@ -1,39 +1,15 @@
-#include "randomarmy.h"
-
+#include "armytexts.h"
 #include "gamefolder.h"
+#include "randomarmy.h"
 #include "tempgamefolder.h"
 
 #include <QDir>
 #include <QPoint>
-#include <QRegularExpression>
 #include <QTest>
 
+using ArmyTexts::TestMap;
+
 namespace {
-
-/// A map file built in the test: every cell the fill code unless changed.
-struct TestMap
-{
-    QByteArray cell[41][41];
-    QList<QByteArray> counts{"2", "2", "2", "2", "2", "1", "1", "1", "1", "2", "1", "1"};
-
-    explicit TestMap(const QByteArray &fill = "T02") { rect(1, 1, 40, 40, fill); }
-    void rect(int r0, int c0, int r1, int c1, const QByteArray &code)
-    {
-        for (int r = r0; r <= r1; ++r)
-            for (int c = c0; c <= c1; ++c)
-                cell[r][c] = code;
-    }
-    QByteArray bytes() const
-    {
-        QByteArray out;
-        for (int r = 1; r <= 40; ++r) {
-            for (int c = 1; c <= 40; ++c)
-                out += cell[r][c] + ' ';
-            out += "\r\n";
-        }
-        return out + "[FLAGS]\r\n" + counts.join("\r\n") + "\r\n";
-    }
-};
 
 /// Runs the generator and returns the lines of "Random.arm".
 QList<QByteArray> generate(const TempGameFolder &tmp, const QString &map, quint32 seed)
@@ -65,37 +41,28 @@ class TestRandomArmy : public QObject
     Q_OBJECT
 
 private slots:
-    void homeIsAnXCellButNeverTheFirst()
+    void flagsPreferTheWindowAroundTheHome()
     {
+        // The 13 by 25 window around the home is a third of the flag area, yet
+        // with the preference for it most flags lie there. (Counts, the home
+        // cell and equal seeds: fuzz_random_army_map.)
         TempGameFolder tmp;
         TestMap map;
-        map.cell[2][2] = "X01"; // slot 1 may lie on the edge: it is never the home
+        map.cell[2][2] = "X01";
         map.cell[20][20] = "X03";
-        // Counts of 0 or below place nothing; count(12) never matters.
-        map.counts = {"0", "-4", " 3 ", "+1", "0", "0", "0", "0", "0", "0", "2", "-7"};
+        map.counts = {"0", "0", "3", "1", "0", "0", "0", "0", "0", "0", "2", "0"};
         QVERIFY(tmp.write("Two.map", map.bytes()));
-        const QRegularExpression row(QStringLiteral("^(0(0[0-9]|1[0-2]) ){40}$"));
         int nearHome = 0;
-        for (quint32 seed = 0; seed < 30; ++seed) {
+        quint32 seed = 0;
+        const ArmyTexts::SeedTeller tell{seed};
+        for (; seed < 30; ++seed) {
             const QList<QByteArray> army = generate(tmp, "Two.map", seed);
-            // The header and 40 lines of 160 characters, each ended by CR LF.
-            QCOMPARE(tmp.read("Random.arm").count("\r\n"), 41);
-            QCOMPARE(army.value(0), QByteArray("Two"));
-            for (int r = 1; r <= 40; ++r)
-                QVERIFY(row.match(QString::fromLatin1(army.at(r))).hasMatch());
-            QCOMPARE(at(army, 20, 20), 12);
-            QCOMPARE(kinds(army), (QList<int>{1600 - 7, 0, 0, 3, 1, 0, 0, 0, 0, 0, 0, 2, 1}));
             for (int r = 14; r <= 26; ++r)
                 for (int c = 8; c <= 32; ++c)
                     nearHome += at(army, r, c) != 0;
         }
-        // The 13 by 25 window around the home is a third of the flag area, yet
-        // with the preference for it most flags lie there.
         QVERIFY2(nearHome - 30 > 30 * 6 * 7 / 10, qPrintable(QString::number(nearHome)));
-        // Equal seeds give equal armies, another seed another army.
-        const QList<QByteArray> first = generate(tmp, "Two.map", 7);
-        QCOMPARE(generate(tmp, "Two.map", 7), first);
-        QVERIFY(generate(tmp, "Two.map", 8) != first);
+        QVERIFY(generate(tmp, "Two.map", 8) != generate(tmp, "Two.map", 7));
     }
 
     void guardsStandBelowAboveRightLeft_data()
@@ -106,7 +73,6 @@ private slots:
         QTest::addColumn<QList<int>>("sides"); // below, above, right, left; -1: off the board
         const QPoint middle(15, 15);
         QTest::newRow("one") << middle << QByteArray("1") << false << QList<int>{10, 0, 0, 0};
-        QTest::newRow("two") << middle << QByteArray("2") << false << QList<int>{10, 10, 0, 0};
         QTest::newRow("six") << middle << QByteArray("6") << false << QList<int>{10, 10, 10, 10};
         QTest::newRow("water below")
             << middle << QByteArray("2") << true << QList<int>{0, 10, 10, 0};
@@ -114,9 +80,7 @@ private slots:
         // that lie on it, the rest of kind 10 goes elsewhere.
         const QByteArray four = "4";
         QTest::newRow("row 1") << QPoint(1, 20) << four << false << QList<int>{10, -1, 10, 10};
-        QTest::newRow("row 40") << QPoint(40, 20) << four << false << QList<int>{-1, 10, 10, 10};
         QTest::newRow("column 1") << QPoint(20, 1) << four << false << QList<int>{10, 10, 10, -1};
-        QTest::newRow("column 40") << QPoint(20, 40) << four << false << QList<int>{10, 10, -1, 10};
         QTest::newRow("corner") << QPoint(40, 40) << four << false << QList<int>{-1, 10, -1, 10};
     }
     void guardsStandBelowAboveRightLeft()
@@ -135,7 +99,9 @@ private slots:
             map.cell[row + 1][column] = "W01";
         map.counts = {"3", "3", "3", "0", "0", "0", "0", "0", "0", count10, "0", "1"};
         QVERIFY(tmp.write("Guard.map", map.bytes()));
-        for (quint32 seed = 0; seed < 10; ++seed) {
+        quint32 seed = 0;
+        const ArmyTexts::SeedTeller tell{seed};
+        for (; seed < 10; ++seed) {
             const QList<QByteArray> army = generate(tmp, "Guard.map", seed);
             QCOMPARE(at(army, row, column), 12);
             const int got[] = {at(army, row + 1, column), at(army, row - 1, column),
@@ -145,32 +111,6 @@ private slots:
                 QVERIFY(sides[i] < 0 || (sides[i] == 10 ? got[i] == 10 : got[i] != 10));
             QCOMPARE(kinds(army)[10], count10.toInt());
             QCOMPARE(kinds(army)[1], 3);
-        }
-    }
-
-    void flagsOnlyOnGrassOfTheFlagArea()
-    {
-        TempGameFolder tmp;
-        TestMap map;                    // grass all round the flag area,
-        map.rect(4, 4, 30, 38, "M03");  // rock inside it but for rows 15 and 17
-        map.rect(15, 4, 15, 38, "t02"); // after grass: grass
-        map.rect(16, 1, 16, 38, "W01");
-        map.rect(16, 4, 16, 38, "t02"); // after water: water
-        map.cell[2][2] = map.cell[15][20] = "X00";
-        map.counts = {"10", "5", "5", "0", "0", "0", "0", "0", "0", "2", "0", "1"};
-        // Row 17 stops after its third cell; the cells past its end are grass
-        // like that cell.
-        QVERIFY(tmp.write("Strip.map", map.bytes().replace(16 * 162, 160, "T02 T02 T05")));
-        for (quint32 seed = 0; seed < 20; ++seed) {
-            const QList<QByteArray> army = generate(tmp, "Strip.map", seed);
-            QCOMPARE(kinds(army)[0], 1600 - 23);
-            for (int r = 1; r <= 40; ++r) {
-                for (int c = 1; c <= 40; ++c) {
-                    if (at(army, r, c) && !(r == 15 && c >= 19 && c <= 21)) // not home, guards
-                        QVERIFY2((r == 15 || r == 17) && c >= 4 && c <= 38,
-                                 qPrintable(QStringLiteral("flag at %1,%2").arg(r).arg(c)));
-                }
-            }
         }
     }
 
@@ -187,7 +127,7 @@ private slots:
         QTest::newRow("21 X") << "Many.map" << map.bytes() << "21 flag placement cells";
         map.rect(11, 5, 11, 24, "T02");
         map.cell[20][20] = "X00";
-        for (const char *text : {"abc", "3.5", "40000", "-32769", ""}) {
+        for (const char *text : {"3.5", "40000", ""}) {
             map.counts[4] = text;
             QTest::addRow("count \"%s\"", text)
                 << "Count.map" << map.bytes() << "line 46: the count of flag 5";
@@ -197,7 +137,7 @@ private slots:
         const QByteArray shortMap = GameFolder::splitLines(map.bytes()).mid(0, 45).join("\r\n");
         QTest::newRow("short file") << "Short.map" << shortMap << "ends after line 45";
         QTest::newRow("missing") << "Nowhere.map" << QByteArray() << "not in the game folder";
-        for (const char *name : {"../Castle.map", "sub/Castle.map", "sub\\Castle.map", ""})
+        for (const char *name : {"../Castle.map", "sub\\Castle.map"})
             QTest::addRow("name \"%s\"", name)
                 << name << QByteArray() << "is not the name of a map";
         QTest::newRow("Random.arm a folder") << "Base.map" << QByteArray() << "Random.arm";

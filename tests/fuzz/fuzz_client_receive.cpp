@@ -28,24 +28,11 @@
 
 namespace {
 
-struct ClientRun
+struct ClientRun : SessionRun<ClientSession>
 {
-    std::unique_ptr<QTemporaryDir> dir = gameFolderWith({});
-    GameFolder folder{dir->path()};
-    FuzzOutputBox box;
-    QList<QByteArray> sent;
-    int completions = 0;
-    ClientSession session;
-
-    explicit ClientRun(Session::Transport transport) : session(folder, transport)
+    explicit ClientRun(Session::Transport transport) : SessionRun(transport, {})
     {
-        session.setOutputBox(&box);
-        session.setSendFunction([this](const QByteArray &message) {
-            sent << message;
-            return true;
-        });
         QObject::connect(&session, &ClientSession::completed, [this] {
-            ++completions;
             QByteArray saved;
             FUZZ_CHECK(folder.readFirstLine("ClientGame.sav", &saved));
             FUZZ_CHECK(saved == Messages::mapBaseName(session.mapName()));
@@ -60,17 +47,25 @@ struct ClientRun
         }
     }
 
+    QList<QByteArray> state() const
+    {
+        return {session.mapName(),
+                QByteArray::number(session.startDataComplete() + 2 * session.startEnabled() +
+                                   4 * session.sendEnabled() + 8 * (completions > 0))};
+    }
+
     void checkBounds() const
     {
         FUZZ_CHECK(session.startDataBuffer().size() <= Messages::StartDataLimit);
         const QByteArray map = session.mapName();
         if (!map.isEmpty())
             FUZZ_CHECK(Messages::mapNameProblem(map).isEmpty() && map.toLower().endsWith(".map"));
-        FUZZ_CHECK(
-            onlyFiles(folderFiles(dir->path()), {"Send/", "Receive/", "Receive/AICommand.xml",
-                                                 "GameLog.txt", "HostGame.tmp", "ClientGame.sav"}));
+        FUZZ_CHECK(onlyFiles(dir.path(), {"Send/", "Receive/", "Receive/AICommand.xml",
+                                          "GameLog.txt", "HostGame.tmp", "ClientGame.sav"}));
     }
 };
+
+} // namespace
 
 void checkSplit(FuzzInput &input)
 {
@@ -80,14 +75,7 @@ void checkSplit(FuzzInput &input)
     const QByteArray map = pick % 4 < 3 ? QByteArray(maps[pick % 4]) : named;
     const QByteArray chat = input.until('\0');
     const QByteArray cutsAndPayload = input.rest();
-    FuzzInput cuts(reinterpret_cast<const uint8_t *>(cutsAndPayload.constData()),
-                   size_t(cutsAndPayload.size()));
-    cuts.byte();
-    for (int i = 0; i < 7; ++i)
-        cuts.number16();
-    const QByteArray startData = rowLetters(cuts.rest());
-    const QByteArray message = Messages::startDataMessage(startData);
-
+    const QByteArray startData = rowLetters(cutsAndPayload.mid(15)); // past the cut points
     ClientRun whole(Session::Transport::Tcp);
     ClientRun split(Session::Transport::Tcp);
     ClientRun first(Session::Transport::Tcp);
@@ -96,33 +84,10 @@ void checkSplit(FuzzInput &input)
         if (!chat.isEmpty())
             run->session.received(Messages::chatMessage(Role::Host, chat));
     }
-    whole.session.received(message);
     FuzzInput picks(reinterpret_cast<const uint8_t *>(cutsAndPayload.constData()),
                     size_t(cutsAndPayload.size()));
-    for (const QByteArray &piece : cutPieces(message, picks))
-        split.session.received(piece);
-
-    for (ClientRun *run : {&whole, &split})
-        run->checkBounds();
-    const qsizetype bound = pastRowBound(startData, 0, Messages::StartDataRows);
-    if (bound >= 0) {
-        // More rows than start data has: refused whole; split, refused too
-        // or taken with its first rows, as a run given only those takes it.
-        FUZZ_CHECK(whole.completions == 0);
-        if (split.completions > 0) {
-            first.session.received(Messages::startDataMessage(startData.left(bound)));
-            FUZZ_CHECK(first.completions > 0);
-            FUZZ_CHECK(sameFiles(first.dir->path(), split.dir->path()));
-            FUZZ_CHECK(first.session.startEnabled() == split.session.startEnabled());
-        }
-        return;
-    }
-    FUZZ_CHECK(sameFiles(whole.dir->path(), split.dir->path()));
-    FUZZ_CHECK(whole.session.mapName() == split.session.mapName());
-    FUZZ_CHECK(whole.session.startDataComplete() == split.session.startDataComplete());
-    FUZZ_CHECK((whole.completions > 0) == (split.completions > 0));
-    FUZZ_CHECK(whole.session.startEnabled() == split.session.startEnabled());
-    FUZZ_CHECK(whole.session.sendEnabled() == split.session.sendEnabled());
+    checkSplitRuns(whole, split, first, startData, &Messages::startDataMessage,
+                   pastRowBound(startData, 0, Messages::StartDataRows), picks);
 }
 
 void checkRaw(FuzzInput &input, Session::Transport transport)
@@ -131,38 +96,11 @@ void checkRaw(FuzzInput &input, Session::Transport transport)
     bool mapTaken = false;
     for (int i = 0; i < 64 && !input.atEnd(); ++i) {
         const QByteArray arrival = input.until('\0');
-        if (transport == Session::Transport::Tcp)
-            run.session.received(arrival);
-        else if (!mapTaken)
+        if (transport == Session::Transport::Bridge && !mapTaken)
             mapTaken = run.session.mapAnswer(arrival) == Session::Poll::Done &&
                        !run.session.mapName().isEmpty();
         else
             run.session.received(arrival);
         run.checkBounds();
     }
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzApplication();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    FuzzInput input(data, size);
-    switch (input.byte() % 3) {
-    case 0:
-        checkSplit(input);
-        break;
-    case 1:
-        checkRaw(input, Session::Transport::Tcp);
-        break;
-    default:
-        checkRaw(input, Session::Transport::Bridge);
-        break;
-    }
-    return 0;
 }

@@ -19,37 +19,24 @@
 //   start data message of the "HostGame.sav" it wrote, with the object count
 //   of its side letters.
 
-#include "armyflip.h"
 #include "hostsession.h"
 #include "messages.h"
 #include "sessionfuzz.h"
 
 namespace {
 
-struct HostRun
+struct HostRun : SessionRun<HostSession>
 {
-    std::unique_ptr<QTemporaryDir> dir = gameFolderWith({"Castle.map", "Castle_Guard.arm"});
-    GameFolder folder{dir->path()};
-    FuzzOutputBox box;
-    QList<QByteArray> sent;
-    int completions = 0;
-    HostSession session;
-
-    explicit HostRun(Session::Transport transport) : session(folder, transport)
+    explicit HostRun(Session::Transport transport)
+        : SessionRun(transport, {"Castle.map", "Castle_Guard.arm"})
     {
-        session.setOutputBox(&box);
-        session.setSendFunction([this](const QByteArray &message) {
-            sent << message;
-            return true;
-        });
         session.setSelectionProvider([] {
             return HostSelections{"Castle.map", "Castle_Guard.arm", false};
         });
         QObject::connect(&session, &HostSession::completed, [this] {
-            ++completions;
-            FUZZ_CHECK(!sent.isEmpty());
-            FUZZ_CHECK(sent.last() == Messages::startDataMessage(session.startData()));
-            FUZZ_CHECK(session.objectCount() == maxCount(session.startData()));
+            const QByteArray data = session.startData();
+            FUZZ_CHECK(sent.last() == Messages::startDataMessage(data));
+            FUZZ_CHECK(session.objectCount() == data.count('B') + data.count('R'));
             FUZZ_CHECK(folder.fileExists("HostGame.sav"));
         });
         if (transport == Session::Transport::Tcp) {
@@ -61,68 +48,40 @@ struct HostRun
         FUZZ_CHECK(session.sendMap("Castle.map"));
     }
 
+    QList<QByteArray> state() const
+    {
+        return {sent.last(), QByteArray::number(session.objectCount()),
+                QByteArray::number(session.armyComplete() + 2 * session.startEnabled()),
+                QByteArray::number(completions > 0)};
+    }
+
     void checkBounds() const
     {
         FUZZ_CHECK(session.armyBuffer().size() <= Messages::ArmyLimit);
-        FUZZ_CHECK(
-            onlyFiles(folderFiles(dir->path()),
-                      {"Send/", "Receive/", "Receive/AICommand.xml", "GameLog.txt", "Castle.map",
-                       "Castle_Guard.arm", "ClientARMY.tmp", "TopARMY.tmp", "HostGame.sav"}));
+        FUZZ_CHECK(onlyFiles(dir.path(), {"Send/", "Receive/", "Receive/AICommand.xml",
+                                          "GameLog.txt", "Castle.map", "Castle_Guard.arm",
+                                          "ClientARMY.tmp", "TopARMY.tmp", "HostGame.sav"}));
     }
 };
+
+} // namespace
 
 void checkSplit(FuzzInput &input)
 {
     const QByteArray chat = input.until('\0');
     const QByteArray cutsAndPayload = input.rest();
-    FuzzInput cuts(reinterpret_cast<const uint8_t *>(cutsAndPayload.constData()),
-                   size_t(cutsAndPayload.size()));
-    cuts.byte();
-    for (int i = 0; i < 7; ++i)
-        cuts.number16();
-    const QByteArray army = rowLetters(cuts.rest());
-    const QByteArray message = Messages::armyMessage(army);
-
+    const QByteArray army = rowLetters(cutsAndPayload.mid(15)); // past the cut points
     HostRun whole(Session::Transport::Tcp);
     HostRun split(Session::Transport::Tcp);
     HostRun first(Session::Transport::Tcp);
-    if (!chat.isEmpty()) {
-        for (HostRun *run : {&whole, &split, &first})
+    for (HostRun *run : {&whole, &split, &first}) {
+        if (!chat.isEmpty())
             run->session.received(Messages::chatMessage(Role::Client, chat));
     }
-    whole.session.received(message);
     FuzzInput picks(reinterpret_cast<const uint8_t *>(cutsAndPayload.constData()),
                     size_t(cutsAndPayload.size()));
-    for (const QByteArray &piece : cutPieces(message, picks))
-        split.session.received(piece);
-
-    for (HostRun *run : {&whole, &split})
-        run->checkBounds();
-    const qsizetype bound = pastRowBound(army, Messages::ArmyHeaderLines, Messages::ArmyRows);
-    if (bound >= 0) {
-        // More rows than an army has: the whole message is refused. An
-        // arrival that ends with the last row of a whole army (or blank lines
-        // behind it) completes it, and the rows after it come as later text,
-        // so the split run either refused the army too or took its first rows
-        // as a run given only those does.
-        FUZZ_CHECK(whole.completions == 0);
-        if (split.completions > 0) {
-            first.session.received(Messages::armyMessage(army.left(bound)));
-            FUZZ_CHECK(first.completions > 0);
-            FUZZ_CHECK(sameFiles(first.dir->path(), split.dir->path()));
-            FUZZ_CHECK(first.sent.last() == split.sent.last());
-            FUZZ_CHECK(first.session.objectCount() == split.session.objectCount());
-        }
-        return;
-    }
-    FUZZ_CHECK(sameFiles(whole.dir->path(), split.dir->path()));
-    FUZZ_CHECK(whole.session.armyComplete() == split.session.armyComplete());
-    FUZZ_CHECK((whole.completions > 0) == (split.completions > 0));
-    if (whole.completions > 0) {
-        FUZZ_CHECK(whole.sent.last() == split.sent.last());
-        FUZZ_CHECK(whole.session.objectCount() == split.session.objectCount());
-    }
-    FUZZ_CHECK(whole.session.startEnabled() == split.session.startEnabled());
+    checkSplitRuns(whole, split, first, army, &Messages::armyMessage,
+                   pastRowBound(army, Messages::ArmyHeaderLines, Messages::ArmyRows), picks);
 }
 
 void checkRaw(FuzzInput &input, Session::Transport transport)
@@ -132,29 +91,4 @@ void checkRaw(FuzzInput &input, Session::Transport transport)
         run.session.received(input.until('\0'));
         run.checkBounds();
     }
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzApplication();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    FuzzInput input(data, size);
-    switch (input.byte() % 3) {
-    case 0:
-        checkSplit(input);
-        break;
-    case 1:
-        checkRaw(input, Session::Transport::Tcp);
-        break;
-    default:
-        checkRaw(input, Session::Transport::Bridge);
-        break;
-    }
-    return 0;
 }

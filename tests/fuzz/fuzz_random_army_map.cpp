@@ -16,6 +16,7 @@
 #include "gamefolder.h"
 #include "randomarmy.h"
 
+#include <QPoint>
 #include <QTemporaryDir>
 
 namespace {
@@ -65,67 +66,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // The terrain class of every cell as the map gives it: grass (T and X)
     // takes flags; an unknown letter, or a cell past the end of a short row,
-    // has the class of the cell read before it.
-    int terrain[41][41] = {};
-    int previous = 0;
-    for (int row = 1; row <= 40; ++row) {
-        for (int column = 1; column <= 40; ++column) {
-            const QByteArray &mapRow = mapLines.at(row - 1);
-            const char letter = 4 * (column - 1) < mapRow.size() ? mapRow.at(4 * (column - 1)) : 0;
-            previous = letter == 'T' || letter == 'X' ? 1
-                       : letter == 'M'                ? 2
-                       : letter == 'S'                ? 3
-                       : letter == 'W'                ? 4
-                                                      : previous;
-            terrain[row][column] = previous;
-        }
-    }
-    int kinds[41][41] = {};
+    // has the class of the cell read before it. The first placement cell of
+    // the map never holds the home.
+    int terrain = 0;
+    int firstX = -1;
     int counts[13] = {};
-    int homeRow = 0;
-    int homeColumn = 0;
+    QList<std::pair<QPoint, int>> flags; // row and column, kind: all but the home
+    QPoint home;
     for (int row = 1; row <= 40; ++row) {
+        const QByteArray &mapRow = mapLines.at(row - 1);
         const QByteArray &line = lines.at(row);
         FUZZ_CHECK(line.size() == 160);
         for (int column = 1; column <= 40; ++column) {
+            const char letter = 4 * (column - 1) < mapRow.size() ? mapRow.at(4 * (column - 1)) : 0;
+            const int known = QByteArray("TXMSW").indexOf(letter);
+            terrain = known < 0 ? terrain : known < 2 ? 1 : known;
+            if (letter == 'X' && firstX < 0)
+                firstX = row * 41 + column;
             const QByteArray cell = line.mid(4 * (column - 1), 4);
             FUZZ_CHECK(cell.at(0) == '0' && cell.at(3) == ' ');
             const int kind = cell.mid(1, 2).toInt();
             FUZZ_CHECK(kind >= 0 && kind <= 12);
-            kinds[row][column] = kind;
             ++counts[kind];
-            if (kind != 0)
-                FUZZ_CHECK(terrain[row][column] == 1);
+            FUZZ_CHECK(kind == 0 || terrain == 1);
             if (kind == 12) {
-                FUZZ_CHECK(mapLines.at(row - 1).at(4 * (column - 1)) == 'X');
-                homeRow = row;
-                homeColumn = column;
+                FUZZ_CHECK(letter == 'X' && row * 41 + column != firstX);
+                home = QPoint(row, column);
+            } else if (kind != 0) {
+                flags << std::pair(QPoint(row, column), kind);
             }
-        }
-    }
-    for (int row = 1; row <= 40; ++row) {
-        for (int column = 1; column <= 40; ++column) {
-            const int kind = kinds[row][column];
-            const bool guard = kind == 10 && qAbs(row - homeRow) + qAbs(column - homeColumn) == 1;
-            if (kind != 0 && kind != 12 && !guard)
-                FUZZ_CHECK(row >= 4 && row <= 30 && column >= 4 && column <= 38);
         }
     }
     FUZZ_CHECK(counts[12] == 1);
-    // The first placement cell of the map never holds the home.
-    const qsizetype firstX = [&] {
-        for (int row = 0; row < 40; ++row) {
-            for (int column = 0; column < 40; ++column) {
-                if (4 * column < mapLines.at(row).size() && mapLines.at(row).at(4 * column) == 'X')
-                    return qsizetype(row * 40 + column);
-            }
-        }
-        return qsizetype(-1);
-    }();
-    FUZZ_CHECK(firstX != (homeRow - 1) * 40 + (homeColumn - 1));
-    for (int kind = 1; kind <= 11; ++kind) {
-        const int allotted = mapLines.at(40 + kind).trimmed().toShort();
-        FUZZ_CHECK(counts[kind] == qMax(allotted, 0));
+    // Flags other than the home and its guards (kind 10 next to it) stand in
+    // rows 4 to 30 and columns 4 to 38.
+    for (const auto &[at, kind] : flags) {
+        const bool guard = kind == 10 && (at - home).manhattanLength() == 1;
+        FUZZ_CHECK(guard || (at.x() >= 4 && at.x() <= 30 && at.y() >= 4 && at.y() <= 38));
     }
+    for (int kind = 1; kind <= 11; ++kind)
+        FUZZ_CHECK(counts[kind] == qMax(int(mapLines.at(40 + kind).trimmed().toShort()), 0));
     return 0;
 }

@@ -3,9 +3,6 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QMap>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdio>
@@ -24,7 +21,6 @@ public:
     }
 
     bool atEnd() const { return m_at >= m_bytes.size(); }
-    qsizetype remaining() const { return m_bytes.size() - m_at; }
 
     quint8 byte() { return atEnd() ? 0 : quint8(m_bytes.at(m_at++)); }
     quint16 number16()
@@ -74,31 +70,4 @@ inline void fuzzApplication()
     static char *argv[] = {name, nullptr};
     if (!QCoreApplication::instance())
         new QCoreApplication(argc, argv);
-}
-
-/// Every file below a folder (relative name with forward slashes) and its bytes.
-inline QMap<QString, QByteArray> folderFiles(const QString &root)
-{
-    QMap<QString, QByteArray> files;
-    const QDir dir(root);
-    for (const QFileInfo &info : dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot |
-                                                   QDir::Hidden | QDir::System)) {
-        if (info.isDir()) {
-            files.insert(info.fileName() + QLatin1Char('/'), QByteArray());
-            const auto inner = folderFiles(info.filePath());
-            for (auto it = inner.begin(); it != inner.end(); ++it)
-                files.insert(info.fileName() + QLatin1Char('/') + it.key(), it.value());
-        } else {
-            QFile file(info.filePath());
-            files.insert(info.fileName(), file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
-        }
-    }
-    return files;
-}
-
-/// A file of data/ (the sample maps and armies).
-inline QByteArray sampleFile(const char *name)
-{
-    QFile file(QStringLiteral(HVD_DATA_DIR "/") + QLatin1String(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

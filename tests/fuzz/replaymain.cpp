@@ -1,7 +1,7 @@
 // The main of a replay program: runs a fuzz target once on each input named
 // on the command line (a file, or every file of a folder, sorted by name), as
-// libFuzzer would, so that the normal tests replay the seeds and regression
-// inputs without clang. A broken invariant aborts the program.
+// libFuzzer would, so that the normal tests replay the corpus without clang.
+// A broken invariant aborts the program.
 
 #include <algorithm>
 #include <cstdint>
@@ -12,46 +12,29 @@
 #include <string>
 #include <vector>
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv);
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int *argc, char ***argv);
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
-
-namespace {
-
-std::vector<std::filesystem::path> inputsOf(const std::filesystem::path &path)
-{
-    std::vector<std::filesystem::path> inputs;
-    if (std::filesystem::is_directory(path)) {
-        for (const auto &entry : std::filesystem::recursive_directory_iterator(path)) {
-            if (entry.is_regular_file())
-                inputs.push_back(entry.path());
-        }
-        std::sort(inputs.begin(), inputs.end());
-    } else {
-        inputs.push_back(path);
-    }
-    return inputs;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
-    LLVMFuzzerInitialize(&argc, &argv);
-    int count = 0;
+    if (LLVMFuzzerInitialize)
+        LLVMFuzzerInitialize(&argc, &argv);
+    std::vector<std::filesystem::path> inputs(argv + 1, argv + argc);
     for (int i = 1; i < argc; ++i) {
-        for (const auto &input : inputsOf(argv[i])) {
-            std::ifstream file(input, std::ios::binary);
-            if (!file) {
-                std::fprintf(stderr, "cannot read %s\n", input.c_str());
-                return 2;
-            }
-            const std::string bytes{std::istreambuf_iterator<char>(file),
-                                    std::istreambuf_iterator<char>()};
-            std::fprintf(stderr, "replaying %s (%zu bytes)\n", input.c_str(), bytes.size());
-            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
-            ++count;
-        }
+        if (std::filesystem::is_directory(argv[i]))
+            inputs.insert(inputs.end(), std::filesystem::recursive_directory_iterator(argv[i]), {});
     }
-    std::printf("%d inputs replayed\n", count);
-    return count > 0 ? 0 : 1;
+    std::sort(inputs.begin(), inputs.end());
+    int replayed = 0;
+    for (const auto &input : inputs) {
+        if (!std::filesystem::is_regular_file(input))
+            continue;
+        std::ifstream file(input, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+        std::fprintf(stderr, "replaying %s (%zu bytes)\n", input.c_str(), bytes.size());
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
+        ++replayed;
+    }
+    std::printf("%d inputs replayed\n", replayed);
+    return replayed == 0;
 }

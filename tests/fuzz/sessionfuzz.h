@@ -1,29 +1,19 @@
 #pragma once
 
 #include "fuzzinput.h"
-#include "outputbox.h"
+#include "gamefolder.h"
 #include "reassembly.h"
+#include "session.h"
+#include "textoutputbox.h"
 
 #include <QByteArray>
+#include <QDirIterator>
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QTemporaryDir>
 
-#include <algorithm>
-
-/// The output box of a session under fuzzing: keeps the text, as a window's
-/// box would, so that its writes are exercised.
-class FuzzOutputBox : public OutputBox
-{
-public:
-    void replace(const QByteArray &text, bool) override { m_text = text; }
-    void append(const QByteArray &text) override { m_text += text + "\r\n"; }
-    QByteArray text() const { return m_text; }
-
-private:
-    QByteArray m_text;
-};
+#include <set>
 
 /// Text brought onto the letters of army and save rows: digits, the side
 /// letters, blanks and line ends (CR LF, and now and then a lone CR or LF).
@@ -50,18 +40,9 @@ inline qsizetype pastRowBound(const QByteArray &payload, int headerLines, int ro
 {
     if (Reassembly::countRows(payload, headerLines) <= rows)
         return -1;
-    int lines = 0;
-    int counted = 0;
-    bool text = false;
-    for (qsizetype at = 0; at < payload.size(); ++at) {
-        const char c = payload.at(at);
-        if (c != '\n') {
-            text = text || (c != ' ' && c != '\r');
-            continue;
-        }
-        if (lines++ >= headerLines && text && ++counted == rows)
+    for (qsizetype at = payload.indexOf('\n'); at >= 0; at = payload.indexOf('\n', at + 1)) {
+        if (Reassembly::countRows(payload.left(at + 1), headerLines) == rows)
             return at + 1;
-        text = false;
     }
     return -1;
 }
@@ -70,74 +51,110 @@ inline qsizetype pastRowBound(const QByteArray &payload, int headerLines, int ro
 /// points that the input picks.
 inline QList<QByteArray> cutPieces(const QByteArray &message, FuzzInput &input)
 {
-    const int cuts = input.byte() % 8;
-    QList<qsizetype> points;
-    for (int i = 0; i < cuts; ++i) {
-        const quint16 at = input.number16();
-        if (message.size() > 1)
-            points << 1 + at % (message.size() - 1);
-    }
-    std::sort(points.begin(), points.end());
-    points.erase(std::unique(points.begin(), points.end()), points.end());
+    std::set<qsizetype> points{0, message.size()};
+    for (int cuts = input.byte() % 8; cuts > 0 && message.size() > 1; --cuts)
+        points.insert(1 + input.number16() % (message.size() - 1));
     QList<QByteArray> pieces;
-    qsizetype from = 0;
-    for (const qsizetype at : points) {
-        pieces << message.mid(from, at - from);
-        from = at;
-    }
-    pieces << message.mid(from);
+    for (auto at = points.begin(); std::next(at) != points.end(); ++at)
+        pieces << message.mid(*at, *std::next(at) - *at);
     return pieces;
 }
 
-/// True when every file of the folder is one of the names given (folders
-/// end in "/").
-inline bool onlyFiles(const QMap<QString, QByteArray> &files, const QSet<QString> &allowed)
+/// Every file and folder below a folder (relative name with forward
+/// slashes, folders ending in "/") and its bytes.
+inline QMap<QString, QByteArray> folderFiles(const QString &root)
 {
-    for (auto it = files.begin(); it != files.end(); ++it) {
-        if (!allowed.contains(it.key())) {
-            std::fprintf(stderr, "unexpected file %s\n", qPrintable(it.key()));
-            return false;
-        }
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        const QString name = QDir(root).relativeFilePath(file.fileName());
+        const bool folder = it.fileInfo().isDir();
+        files.insert(folder ? name + '/' : name,
+                     file.open(QIODevice::ReadOnly) ? file.readAll() : "");
     }
-    return true;
+    return files;
 }
 
-/// True when the two folders hold the same files with the same bytes; says
-/// which file differs otherwise.
-inline bool sameFiles(const QString &one, const QString &other)
+/// True when every file of the folder is one of the names given.
+inline bool onlyFiles(const QString &root, const QSet<QString> &allowed)
 {
-    const auto a = folderFiles(one);
-    const auto b = folderFiles(other);
-    if (a == b)
-        return true;
-    for (auto it = a.begin(); it != a.end(); ++it) {
-        const QByteArray mine = it.value();
-        const QByteArray theirs = b.value(it.key(), "(missing)");
-        if (mine == theirs)
-            continue;
-        qsizetype at = 0;
-        while (at < mine.size() && at < theirs.size() && mine.at(at) == theirs.at(at))
-            ++at;
-        const qsizetype from = qMax<qsizetype>(0, at - 30);
-        std::fprintf(stderr, "%s differs at %lld of %lld/%lld:\n[%s]\n[%s]\n", qPrintable(it.key()),
-                     qlonglong(at), qlonglong(mine.size()), qlonglong(theirs.size()),
-                     mine.mid(from, 60).toPercentEncoding().constData(),
-                     theirs.mid(from, 60).toPercentEncoding().constData());
-    }
-    for (auto it = b.begin(); it != b.end(); ++it) {
-        if (!a.contains(it.key()))
-            std::fprintf(stderr, "%s only in the split run\n", qPrintable(it.key()));
-    }
-    return false;
+    const QList<QString> names = folderFiles(root).keys();
+    return (QSet<QString>(names.begin(), names.end()) - allowed).isEmpty();
 }
 
-/// A fresh game folder with Send and Receive, and the sample files named.
-inline std::unique_ptr<QTemporaryDir> gameFolderWith(const QStringList &samples)
+/// A session in a fresh game folder that records what it sends and counts
+/// its completions.
+template <typename S> struct SessionRun
 {
-    auto dir = std::make_unique<QTemporaryDir>();
-    QDir(dir->path()).mkpath(QStringLiteral("Send"));
-    QDir(dir->path()).mkpath(QStringLiteral("Receive"));
-    for (const QString &name : samples)
-        QFile::copy(QStringLiteral(HVD_DATA_DIR "/") + name, dir->path() + QLatin1Char('/') + name);
-    return dir;
+    SessionRun(Session::Transport transport, const QStringList &samples)
+        : session(folder, transport)
+    {
+        QDir(dir.path()).mkpath(QStringLiteral("Send"));
+        QDir(dir.path()).mkpath(QStringLiteral("Receive"));
+        for (const QString &name : samples)
+            QFile::copy(QStringLiteral(HVD_DATA_DIR "/") + name, dir.filePath(name));
+        session.setOutputBox(&box);
+        session.setSendFunction([this](const QByteArray &message) {
+            sent << message;
+            return true;
+        });
+        QObject::connect(&session, &S::completed, [this] { ++completions; });
+    }
+
+    QTemporaryDir dir;
+    GameFolder folder{dir.path()};
+    TextOutputBox box;
+    QList<QByteArray> sent;
+    int completions = 0;
+    S session;
+};
+
+/// The split check of both session targets: the message of the payload
+/// arrives whole in one run and cut where the input picks in another; both
+/// keep their bounds and end with the same files and state. A payload of
+/// more rows than the message holds (bound: where they end) is refused
+/// whole; split, it is refused too or taken as the third run takes its first
+/// rows alone.
+template <typename Run, typename Make>
+void checkSplitRuns(Run &whole, Run &split, Run &first, const QByteArray &payload, Make message,
+                    qsizetype bound, FuzzInput &picks)
+{
+    whole.session.received(message(payload));
+    for (const QByteArray &piece : cutPieces(message(payload), picks))
+        split.session.received(piece);
+    whole.checkBounds();
+    split.checkBounds();
+    if (bound >= 0) {
+        FUZZ_CHECK(whole.completions == 0);
+        if (split.completions == 0)
+            return;
+        first.session.received(message(payload.left(bound)));
+        FUZZ_CHECK(first.completions > 0);
+    }
+    const Run &same = bound >= 0 ? first : whole;
+    FUZZ_CHECK(folderFiles(same.dir.path()) == folderFiles(split.dir.path()));
+    FUZZ_CHECK(same.state() == split.state());
+}
+
+/// Each session target's two checks, picked by the first byte of the input.
+void checkSplit(FuzzInput &input);
+void checkRaw(FuzzInput &input, Session::Transport transport);
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzzApplication();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzInput input(data, size);
+    const int kind = input.byte() % 3;
+    if (kind == 0)
+        checkSplit(input);
+    else
+        checkRaw(input, kind == 1 ? Session::Transport::Tcp : Session::Transport::Bridge);
+    return 0;
 }

@@ -76,6 +76,16 @@ inline void chat(QWidget *window, const QByteArray &line)
     QTest::keyClick(control<QLineEdit>(window, "txtSend"), Qt::Key_Return);
 }
 
+/// The client window connects to the host window (or a proxy before it) on
+/// 127.0.0.1; both are ready to chat.
+inline void connectTcp(QWidget *host, QWidget *client, quint16 port)
+{
+    control<QLineEdit>(client, "HostIP")->setText(QStringLiteral("127.0.0.1"));
+    control<QLineEdit>(client, "HostPort")->setText(QString::number(port));
+    click(client, "Command3");
+    QTRY_VERIFY(output(client)->isEnabled() && output(host)->isEnabled());
+}
+
 /// A raw TCP peer in a test: everything it receives is collected.
 class RawPeer : public QObject
 {
