@@ -22,7 +22,7 @@ private slots:
         QVERIFY(tmp.installEngine());
         // A save file with one flag of each kind on the host's last row and
         // the opponent's twelve on the row beyond it.
-        QList<std::array<int, 3>> flags;
+        QList<ArmyTexts::Flag> flags;
         for (int kind = 1; kind <= 12; ++kind)
             flags.append({39, kind * 3, kind});
         const Armies::Rows army = Armies::army(flags);
