@@ -8,8 +8,7 @@
 
 BridgeBrowser::BridgeBrowser(QObject *parent)
     : QObject(parent), m_network(new QNetworkAccessManager(this)),
-      m_baseUrl(HTTPSendReceive::defaultBridgeUrl()),
-      m_slowAnswerMs(HTTPSendReceive::defaultSlowAnswerMs())
+      m_baseUrl(HTTPSendReceive::defaultBridgeUrl())
 {
 }
 
@@ -56,7 +55,7 @@ QUrl BridgeBrowser::pageUrl(const QString &path) const
 }
 
 BridgeReply *BridgeBrowser::post(BridgeReply::Page page, const QString &path,
-                                 const QByteArray &body)
+                                 const QByteArray &body, int timeLimitMs)
 {
     const QUrl url = pageUrl(path);
     QNetworkRequest request(url);
@@ -66,12 +65,11 @@ BridgeReply *BridgeBrowser::post(BridgeReply::Page page, const QString &path,
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
-    auto *reply = new BridgeReply(page, url, m_network->post(request, body), m_slowAnswerMs, this);
+    auto *reply = new BridgeReply(page, url, m_network->post(request, body),
+                                  timeLimitMs > 0 ? 0 : SlowAnswerMs, timeLimitMs, this);
     connect(reply, &BridgeReply::finished, this, [this, reply]() {
         if (reply->isOk()) {
-            m_lastPage = reply->pageHtml();
-            m_lastUrl = reply->url();
-            emit pageLoaded(m_lastUrl, m_lastPage);
+            emit pageLoaded(reply->url(), reply->pageHtml());
         } else {
             emit requestFailed(reply->url(), reply->errorText());
         }

@@ -20,10 +20,10 @@ class BridgeBrowser : public QObject
 public:
     /// After how long a request that still waits for its answer says so
     /// (BridgeReply::slow()); it goes on waiting, without a time limit.
-    static constexpr int DefaultSlowAnswerMs = 10000;
+    static constexpr int SlowAnswerMs = 10000;
 
-    /// Starts with the module's default bridge address and slow time
-    /// (HTTPSendReceive::defaultBridgeUrl(), defaultSlowAnswerMs()).
+    /// Starts with the bridge address of the build setting
+    /// (HTTPSendReceive::defaultBridgeUrl()).
     explicit BridgeBrowser(QObject *parent = nullptr);
     ~BridgeBrowser() override;
 
@@ -32,22 +32,17 @@ public:
     QUrl baseUrl() const { return m_baseUrl; }
     void setBaseUrl(const QUrl &url) { m_baseUrl = url; }
 
-    /// After how long a request's reply emits slow().
-    int slowAnswerMs() const { return m_slowAnswerMs; }
-    void setSlowAnswerMs(int ms) { m_slowAnswerMs = ms; }
-
     /// Whether a window showing this browser's pages should be on screen.
     bool isVisible() const { return m_visible; }
     void setVisible(bool visible);
 
-    /// The last page loaded (whole HTML as sent by the server) and its address.
-    QByteArray lastPage() const { return m_lastPage; }
-    QUrl lastUrl() const { return m_lastUrl; }
-
     /// Posts `body` (already turned into bytes by ToPostBytes) to `path` below
     /// the base address with the form header line. The reply belongs to this
-    /// browser; releasing the browser ends it silently.
-    BridgeReply *post(BridgeReply::Page page, const QString &path, const QByteArray &body);
+    /// browser; releasing the browser ends it silently. Without a time limit
+    /// the reply says after SlowAnswerMs that it is slow; with one (a held
+    /// poll, whose slowness is its point) it fails once the limit has passed.
+    BridgeReply *post(BridgeReply::Page page, const QString &path, const QByteArray &body,
+                      int timeLimitMs = 0);
 
     /// Full address of a page path below the base address.
     QUrl pageUrl(const QString &path) const;
@@ -70,8 +65,5 @@ private:
 
     QNetworkAccessManager *m_network = nullptr;
     QUrl m_baseUrl;
-    int m_slowAnswerMs = DefaultSlowAnswerMs;
     bool m_visible = false;
-    QByteArray m_lastPage;
-    QUrl m_lastUrl;
 };

@@ -32,7 +32,7 @@ QString errorPageText(const QByteArray &body, const QByteArray &contentType)
 } // namespace
 
 BridgeReply::BridgeReply(Page page, const QUrl &url, QNetworkReply *reply, int slowMs,
-                         QObject *parent)
+                         int timeLimitMs, QObject *parent)
     : QObject(parent), m_page(page), m_url(url), m_reply(reply)
 {
     connect(m_reply, &QNetworkReply::finished, this, &BridgeReply::onNetworkFinished);
@@ -42,6 +42,12 @@ BridgeReply::BridgeReply(Page page, const QUrl &url, QNetworkReply *reply, int s
         m_slowTimer->setSingleShot(true);
         connect(m_slowTimer, &QTimer::timeout, this, &BridgeReply::onSlow);
         m_slowTimer->start(slowMs);
+    }
+    if (timeLimitMs > 0) {
+        m_limitTimer = new QTimer(this);
+        m_limitTimer->setSingleShot(true);
+        connect(m_limitTimer, &QTimer::timeout, this, &BridgeReply::onTimeLimit);
+        m_limitTimer->start(timeLimitMs);
     }
 }
 
@@ -61,6 +67,8 @@ void BridgeReply::abortSilently()
     m_finished = true;
     if (m_slowTimer)
         m_slowTimer->stop();
+    if (m_limitTimer)
+        m_limitTimer->stop();
     if (m_reply) {
         m_reply->disconnect(this);
         m_reply->abort();
@@ -75,6 +83,12 @@ void BridgeReply::onNetworkFinished()
     const QByteArray body = m_reply->readAll();
     const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QString address = m_url.toString();
+    if (status.isValid()) {
+        // A hostile or garbled value holds nothing: the bridge does not hold.
+        bool ok = false;
+        const int hold = m_reply->rawHeader("X-Bridge-Hold-Seconds").trimmed().toInt(&ok);
+        m_holdSeconds = ok && hold > 0 ? qMin(hold, int(MaxHoldSeconds)) : 0;
+    }
     if (status.isValid() && status.toInt() >= 400) {
         // The server's error pages explain themselves; show that text, not
         // the page as if it were an answer.
@@ -144,6 +158,18 @@ void BridgeReply::onSlow()
         emit slow();
 }
 
+void BridgeReply::onTimeLimit()
+{
+    if (m_finished || !m_reply)
+        return;
+    m_reply->disconnect(this);
+    m_reply->abort();
+    finish(Failure::Lost, QByteArray(),
+           tr("The bridge server at %1 gave no answer within %2 seconds.")
+               .arg(m_url.toString())
+               .arg(m_limitTimer->interval() / 1000));
+}
+
 void BridgeReply::onDownloadProgress(qint64 received, qint64 total)
 {
     if (m_finished || (received <= MaxAnswerBytes && total <= MaxAnswerBytes))
@@ -172,6 +198,8 @@ void BridgeReply::finish(Failure failure, const QByteArray &answer, const QStrin
     m_error = error;
     if (m_slowTimer)
         m_slowTimer->stop();
+    if (m_limitTimer)
+        m_limitTimer->stop();
     if (m_ok)
         emit answered(m_answer);
     else

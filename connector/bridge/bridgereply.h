@@ -18,10 +18,12 @@ class QTimer;
 /// right after the request call returns (the signals come from the event loop,
 /// never from inside the call).
 ///
-/// A request has no time limit: once the server may have it, ending it early
-/// could lose a message that the server has already handed out, or make a
-/// post that the server has already stored look failed. A request that takes
-/// long says so through slow() and goes on waiting.
+/// A request has no time limit of its own: once the server may have it,
+/// ending it early could lose a message that the server has already handed
+/// out, or make a post that the server has already stored look failed. A
+/// request that takes long says so through slow() and goes on waiting. Only
+/// a held poll has a time limit: a bridge that holds polls settles an answer
+/// that its poller gave up on as not delivered.
 class BridgeReply : public QObject
 {
     Q_OBJECT
@@ -46,9 +48,13 @@ public:
     };
     Q_ENUM(Failure)
 
+    /// The largest hold a bridge announces that is believed, in seconds.
+    static constexpr int MaxHoldSeconds = 3600;
+
     /// Called by BridgeBrowser; callers never construct replies themselves.
-    /// `slowMs`: after how long slow() is emitted (0: never).
-    BridgeReply(Page page, const QUrl &url, QNetworkReply *reply, int slowMs,
+    /// `slowMs`: after how long slow() is emitted (0: never); `timeLimitMs`:
+    /// after how long the request fails as Lost (0: never).
+    BridgeReply(Page page, const QUrl &url, QNetworkReply *reply, int slowMs, int timeLimitMs,
                 QObject *parent = nullptr);
     ~BridgeReply() override;
 
@@ -70,6 +76,10 @@ public:
     QByteArray pageHtml() const { return m_html; }
     /// Why the request failed (empty when it did not).
     QString errorText() const { return m_error; }
+    /// The longest the server holds a poll, from its header
+    /// "X-Bridge-Hold-Seconds" (at most MaxHoldSeconds): 0 when its answer
+    /// had no such header, -1 when no answer came at all.
+    int holdSeconds() const { return m_holdSeconds; }
 
     /// Ends the request without any signal (used when the browser object is
     /// released while a request is still out).
@@ -90,6 +100,7 @@ signals:
 private:
     void onNetworkFinished();
     void onSlow();
+    void onTimeLimit();
     void onDownloadProgress(qint64 received, qint64 total);
     void finish(Failure failure, const QByteArray &answer, const QString &error);
 
@@ -99,6 +110,8 @@ private:
     // object is released.
     QPointer<QNetworkReply> m_reply;
     QTimer *m_slowTimer = nullptr;
+    QTimer *m_limitTimer = nullptr;
+    int m_holdSeconds = -1;
     bool m_finished = false;
     bool m_ok = false;
     Failure m_failure = Failure::None;

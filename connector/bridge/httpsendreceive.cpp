@@ -2,89 +2,26 @@
 
 #include "bodyhtml.h"
 
-#include <QPointer>
-
 namespace {
 
-QPointer<BridgeBrowser> s_browser;
-QUrl s_defaultUrl;
-bool s_defaultUrlSet = false;
-int s_defaultSlowAnswerMs = BridgeBrowser::DefaultSlowAnswerMs;
-
 BridgeReply *postForm(BridgeBrowser *browser, BridgeReply::Page page, const QString &path,
-                      const QByteArray &form)
+                      const QByteArray &form, int timeLimitMs = 0)
 {
     if (!browser)
         return nullptr;
     // A body starts as one zero byte, which an empty form leaves as it is.
     QByteArray body(1, '\0');
     HTTPSendReceive::ToPostBytes(body, form);
-    return browser->post(page, path, body);
+    return browser->post(page, path, body, timeLimitMs);
 }
 
 } // namespace
 
 namespace HTTPSendReceive {
 
-BridgeBrowser *bridgeBrowser()
-{
-    return s_browser.data();
-}
-
-BridgeBrowser *createBridgeBrowser()
-{
-    releaseBridgeBrowser();
-    s_browser = new BridgeBrowser();
-    s_browser->setVisible(false);
-    return s_browser.data();
-}
-
-void releaseBridgeBrowser()
-{
-    BridgeBrowser::release(s_browser);
-}
-
 QUrl defaultBridgeUrl()
 {
-    if (s_defaultUrlSet)
-        return s_defaultUrl;
     return QUrl(QStringLiteral(HVD_BRIDGE_URL));
-}
-
-void setDefaultBridgeUrl(const QUrl &url)
-{
-    s_defaultUrl = url;
-    s_defaultUrlSet = true;
-}
-
-int defaultSlowAnswerMs()
-{
-    return s_defaultSlowAnswerMs;
-}
-
-void setDefaultSlowAnswerMs(int ms)
-{
-    s_defaultSlowAnswerMs = ms;
-}
-
-BridgeReply *BridgeConnect(const QByteArray &sessionName)
-{
-    return BridgeConnect(s_browser.data(), sessionName);
-}
-
-BridgeReply *BridgeSendData(const QByteArray &key, const QByteArray &owner, const QByteArray &data)
-{
-    return BridgeSendData(s_browser.data(), key, owner, data);
-}
-
-BridgeReply *BridgeGetData(const QByteArray &key, const QByteArray &owner)
-{
-    return BridgeGetData(s_browser.data(), key, owner);
-}
-
-BridgeReply *BridgeSessions()
-{
-    return BridgeSessions(s_browser.data());
 }
 
 BridgeReply *BridgeConnect(BridgeBrowser *browser, const QByteArray &sessionName)
@@ -100,10 +37,13 @@ BridgeReply *BridgeSendData(BridgeBrowser *browser, const QByteArray &key, const
                     sendDataForm(key, owner, data));
 }
 
-BridgeReply *BridgeGetData(BridgeBrowser *browser, const QByteArray &key, const QByteArray &owner)
+BridgeReply *BridgeGetData(BridgeBrowser *browser, const QByteArray &key, const QByteArray &owner,
+                           int waitSeconds)
 {
+    const int wait = qBound(0, waitSeconds, MaxWaitSeconds);
     return postForm(browser, BridgeReply::Page::GetData, QStringLiteral("/Bridge/GetData.asp"),
-                    getDataForm(key, owner));
+                    getDataForm(key, owner, wait),
+                    wait > 0 ? (wait + HeldPollGraceSeconds) * 1000 : 0);
 }
 
 BridgeReply *BridgeSessions(BridgeBrowser *browser)
@@ -135,9 +75,12 @@ QByteArray sendDataForm(const QByteArray &key, const QByteArray &owner, const QB
     return "SessionKey=" + key + "&DataOwner=" + owner + "&SessionData=" + lines;
 }
 
-QByteArray getDataForm(const QByteArray &key, const QByteArray &owner)
+QByteArray getDataForm(const QByteArray &key, const QByteArray &owner, int waitSeconds)
 {
-    return "SessionKey=" + key + "&DataOwner=" + owner;
+    QByteArray form = "SessionKey=" + key + "&DataOwner=" + owner;
+    if (waitSeconds > 0)
+        form += "&WaitSeconds=" + QByteArray::number(waitSeconds);
+    return form;
 }
 
 QByteArray answerText(const QByteArray &pageHtml)

@@ -1,12 +1,10 @@
 #include "hvdclienthttp.h"
 
-#include "bridgebrowser.h"
+#include "bridgereply.h"
+#include "clientbridgesession.h"
 #include "clientsession.h"
-#include "commandrelay.h"
 #include "filelistbox.h"
-#include "httpsendreceive.h"
 #include "hvdsessionsview.h"
-#include "messages.h"
 #include "outputtextbox.h"
 
 #include <QCheckBox>
@@ -14,35 +12,24 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-HvdClientHTTP::HvdClientHTTP(const GameFolder &folder, QWidget *parent)
-    : HvdClientHTTP(folder, HTTPSendReceive::defaultBridgeUrl(), PollSeconds * 1000, parent)
+HvdClientHTTP::HvdClientHTTP(const GameFolder &folder, const QUrl &bridgeUrl, QWidget *parent)
+    : HvdBridgeWindow(folder, Role::Client, parent)
 {
-}
-
-HvdClientHTTP::HvdClientHTTP(const GameFolder &folder, const QUrl &bridgeUrl, int pollPauseMs,
-                             QWidget *parent)
-    : HvdBridgeWindow(folder, Role::Client, bridgeUrl, pollPauseMs, parent)
-{
-    // The base has cleared the stale command files: the first load step. The
-    // browser object is made by the buttons, not here.
+    // The base has cleared the stale command files: the first load step.
     setObjectName(QStringLiteral("HvdClientHTTP"));
     setWindowTitle(QStringLiteral("HvdClientHTTP"));
     buildControls();
 
-    m_session = new ClientSession(folder, Session::Transport::Bridge, this);
-    attachSession();
+    m_bridge = new ClientBridgeSession(folder, bridgeUrl, this);
+    m_session = m_bridge->clientSession();
+    m_bridge->setSessionId(GameFolder::fromDisplay(m_id->text()));
+    attachBridgeSession(m_bridge);
     connect(m_session, &ClientSession::mapReceived, this, &HvdClientHTTP::onMapReceived);
-    connect(m_session->relay(), &CommandRelay::commandSent, this, &HvdClientHTTP::onCommandSent);
     m_session->opened();
     updateControls();
 }
 
 HvdClientHTTP::~HvdClientHTTP() = default;
-
-Session *HvdClientHTTP::session() const
-{
-    return m_session;
-}
 
 void HvdClientHTTP::buildControls()
 {
@@ -100,27 +87,19 @@ void HvdClientHTTP::buildControls()
     connect(startButton(), &QPushButton::clicked, this, &HvdClientHTTP::on_Command1_clicked);
 }
 
-QByteArray HvdClientHTTP::sessionKey() const
-{
-    // Blanks (and line breaks) around a typed or pasted Session ID are no
-    // part of it.
-    return GameFolder::fromDisplay(m_id->text()).trimmed();
-}
-
 void HvdClientHTTP::on_MyPort_changed()
 {
-    m_session->sessionIdTyped();
+    m_bridge->setSessionId(GameFolder::fromDisplay(m_id->text()));
 }
 
 void HvdClientHTTP::on_Command4_clicked()
 {
-    if (!m_session->findSessionsEnabled())
+    BridgeReply *reply = m_bridge->showSessions();
+    if (!reply)
         return;
     // Each click opens a new list window; the window follows the browser
     // object and closes with it.
-    BridgeBrowser *sessions = createBrowser();
-    new HvdSessionsView(sessions);
-    BridgeReply *reply = HTTPSendReceive::BridgeSessions(sessions);
+    new HvdSessionsView(m_bridge->browser());
     connect(reply, &BridgeReply::failed, this, [this](const QString &error) {
         dialogs().message(
             this, QLatin1String(BridgeErrorTitle),
@@ -131,24 +110,7 @@ void HvdClientHTTP::on_Command4_clicked()
 
 void HvdClientHTTP::on_Command3_clicked()
 {
-    if (!m_session->connectEnabled())
-        return;
-    // A new, invisible browser object: the list of sessions goes away.
-    createBrowser();
-    m_session->mapFetchStarted();
-    startPolling([this](const QByteArray &answer) { return m_session->mapAnswer(answer); },
-                 [this](const QString &error) {
-                     // A wrong Session ID or a server that is away: the player
-                     // can correct the ID and fetch again.
-                     m_session->mapFetchFailed();
-                     const QString text =
-                         QStringLiteral("The map name could not be fetched from the bridge "
-                                        "server.\r\n%1\r\nCheck the Session ID and click 'Get "
-                                        "Map Name from Host' again.\r\n")
-                             .arg(error);
-                     reportFailure(text);
-                     return false;
-                 });
+    m_bridge->fetchMap();
 }
 
 void HvdClientHTTP::onMapReceived(const QByteArray &mapFileName)
@@ -158,8 +120,8 @@ void HvdClientHTTP::onMapReceived(const QByteArray &mapFileName)
 
 void HvdClientHTTP::on_Command2_clicked()
 {
-    if (!m_completionAnswer.isEmpty()) {
-        completeAgain();
+    if (m_bridge->hasKeptStartData()) {
+        m_bridge->completeAgain();
         return;
     }
     if (!m_session->sendEnabled())
@@ -168,80 +130,33 @@ void HvdClientHTTP::on_Command2_clicked()
     if (armyFile.isEmpty())
         return;
     QString error;
-    if (!m_session->sendArmy(armyFile, &error)) {
+    if (!m_bridge->sendArmy(armyFile, &error))
         dialogs().message(this, QLatin1String(ProgramTitle), error,
                           SessionDialogs::Icon::Exclamation);
-        return;
-    }
-    PollClient();
-}
-
-void HvdClientHTTP::PollClient()
-{
-    startSessionPolling();
-}
-
-Session::Poll HvdClientHTTP::sessionAnswer(const QByteArray &answer)
-{
-    return m_session->answer(answer);
-}
-
-void HvdClientHTTP::pollDone(const QByteArray &answer)
-{
-    if (m_session->gameRunning()) {
-        m_turnState = 2;
-        return;
-    }
-    // The start data has been used; when the game files could not be written
-    // from it, it is kept for the player to put things right.
-    if (m_session->startEnabled() || !Messages::hasStartData(answer))
-        return;
-    m_completionAnswer = answer;
-    outputBox()->append("The start data from the host is kept. Put the game folder right and "
-                        "click 'Send Army Selection to Host' to write the game files again; "
-                        "nothing is sent again.");
-    updateControls();
-}
-
-void HvdClientHTTP::completeAgain()
-{
-    m_session->answer(m_completionAnswer);
-    if (m_session->startEnabled())
-        m_completionAnswer.clear();
-    else
-        pollDone(m_completionAnswer);
-    updateControls();
-}
-
-void HvdClientHTTP::onCommandSent()
-{
-    m_turnState = 1;
 }
 
 void HvdClientHTTP::on_Command1_clicked()
 {
     if (!m_session->startEnabled() || m_session->gameRunning())
         return;
-    if (startGame(*m_session))
-        PollClient();
+    startGame(*m_session);
 }
 
 void HvdClientHTTP::gameStarting()
 {
     // The client first waits for the host's opening command; its own engine's
     // command stays in its file until then.
-    setOwnTurn(false);
-    m_turnState = 1;
+    m_bridge->beginTurns();
 }
 
 void HvdClientHTTP::updateControls()
 {
-    if (!m_session)
+    if (!m_bridge)
         return;
     m_find->setEnabled(m_session->findSessionsEnabled());
     m_id->setEnabled(m_session->sessionIdEnabled());
     m_getMap->setEnabled(m_session->connectEnabled());
-    m_send->setEnabled(m_session->sendEnabled() || !m_completionAnswer.isEmpty());
+    m_send->setEnabled(m_bridge->sendEnabled());
     startButton()->setEnabled(m_session->startEnabled());
     chatLine()->setEnabled(m_session->chatEnabled());
 }

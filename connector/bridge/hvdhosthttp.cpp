@@ -1,10 +1,8 @@
 #include "hvdhosthttp.h"
 
-#include "bridgebrowser.h"
 #include "filelistbox.h"
+#include "hostbridgesession.h"
 #include "hostsession.h"
-#include "httpsendreceive.h"
-#include "messages.h"
 #include "outputtextbox.h"
 
 #include <QCheckBox>
@@ -14,22 +12,16 @@
 #include <QPushButton>
 #include <QSysInfo>
 
-HvdHostHTTP::HvdHostHTTP(const GameFolder &folder, QWidget *parent)
-    : HvdHostHTTP(folder, HTTPSendReceive::defaultBridgeUrl(), PollSeconds * 1000, parent)
-{
-}
-
-HvdHostHTTP::HvdHostHTTP(const GameFolder &folder, const QUrl &bridgeUrl, int pollPauseMs,
-                         QWidget *parent)
-    : HvdBridgeWindow(folder, Role::Host, bridgeUrl, pollPauseMs, parent)
+HvdHostHTTP::HvdHostHTTP(const GameFolder &folder, const QUrl &bridgeUrl, QWidget *parent)
+    : HvdBridgeWindow(folder, Role::Host, parent)
 {
     // The base has cleared the stale command files: the first load step.
     setObjectName(QStringLiteral("HvdHostHTTP"));
     setWindowTitle(QStringLiteral("HvdHostHTTP"));
-    createBrowser();
     buildControls();
 
-    m_session = new HostSession(folder, Session::Transport::Bridge, this);
+    m_bridge = new HostBridgeSession(folder, bridgeUrl, this);
+    m_session = m_bridge->hostSession();
     m_session->setSelectionProvider([this] {
         HostSelections chosen;
         chosen.mapFile = m_maps->fileName();
@@ -37,17 +29,13 @@ HvdHostHTTP::HvdHostHTTP(const GameFolder &folder, const QUrl &bridgeUrl, int po
         chosen.randomArmy = randomArmyBox()->isChecked();
         return chosen;
     });
-    attachSession();
+    connect(m_bridge, &HostBridgeSession::registered, this, &HvdHostHTTP::onRegistered);
+    attachBridgeSession(m_bridge);
     updateControls();
     load();
 }
 
 HvdHostHTTP::~HvdHostHTTP() = default;
-
-Session *HvdHostHTTP::session() const
-{
-    return m_session;
-}
 
 void HvdHostHTTP::buildControls()
 {
@@ -103,7 +91,7 @@ void HvdHostHTTP::load()
     const QString gameName = dialogs().input(this, QStringLiteral("Host Game Name"),
                                              QStringLiteral("Give your Host Game a Name:"));
     showValue(m_name, sessionName(ComputerName(), gameName));
-    registerGame();
+    m_bridge->registerGame(GameFolder::fromDisplay(m_name->text()));
 }
 
 QString HvdHostHTTP::ComputerName()
@@ -127,49 +115,14 @@ QString HvdHostHTTP::sessionName(const QString &computerName, const QString &gam
     return computerName + QStringLiteral(": ") + name;
 }
 
-void HvdHostHTTP::registerGame()
+void HvdHostHTTP::onRegistered(const QByteArray &answer)
 {
-    if (!browser())
-        createBrowser();
-    m_registering = true;
-    updateControls();
-    outputBox()->replace("Registering the game with the bridge server...\r\n", false);
-    BridgeReply *reply =
-        HTTPSendReceive::BridgeConnect(browser(), GameFolder::fromDisplay(m_name->text()));
-    connect(reply, &BridgeReply::answered, this, [this](const QByteArray &answer) {
-        m_registering = false;
-        // Shown as it came; blanks and line breaks around it are no part of
-        // the key that the requests send.
-        const QByteArray key = answer.trimmed();
-        if (key.isEmpty()) {
-            registrationFailed(QStringLiteral("The bridge server at %1 answered without a "
-                                              "Session ID.")
-                                   .arg(bridgeUrl().toString()));
-            return;
-        }
-        m_key = key;
-        showValue(m_id, GameFolder::toDisplay(answer));
-        m_session->registered();
-        updateControls();
-        if (m_sendWhenRegistered) {
-            m_sendWhenRegistered = false;
-            on_Command2_clicked();
-        }
-    });
-    connect(reply, &BridgeReply::failed, this,
-            [this](const QString &error) { registrationFailed(error); });
-}
-
-void HvdHostHTTP::registrationFailed(const QString &error)
-{
-    m_registering = false;
-    m_sendWhenRegistered = false;
-    const QString text = QStringLiteral("The game could not be registered with the bridge "
-                                        "server.\r\n%1\r\nChoose a map and click 'Send Selections "
-                                        "to Client' to try again.\r\n")
-                             .arg(error);
-    updateControls();
-    reportFailure(text);
+    // Shown as it came.
+    showValue(m_id, GameFolder::toDisplay(answer));
+    if (m_sendWhenRegistered) {
+        m_sendWhenRegistered = false;
+        on_Command2_clicked();
+    }
 }
 
 void HvdHostHTTP::on_File1_clicked(const QString &name)
@@ -188,58 +141,22 @@ void HvdHostHTTP::showValue(QLabel *label, const QString &value)
 
 void HvdHostHTTP::on_Command2_clicked()
 {
-    if (!m_completionAnswer.isEmpty()) {
-        completeAgain();
+    if (m_bridge->hasKeptArmy()) {
+        if (prepareHostSelections(m_session->selections()))
+            m_bridge->completeAgain();
         return;
     }
-    if (!m_session->sendEnabled() || m_registering)
+    if (!m_bridge->sendEnabled())
         return;
-    if (!isRegistered()) {
+    if (!m_bridge->isRegistered()) {
         // The game was not registered at load: register now, then go on.
         m_sendWhenRegistered = true;
-        registerGame();
+        m_bridge->registerGame(GameFolder::fromDisplay(m_name->text()));
         return;
     }
     const HostSelections chosen = m_session->selections();
-    if (prepareHostSelections(chosen) && m_session->sendMap(chosen.mapFile))
-        PollHost();
-}
-
-void HvdHostHTTP::PollHost()
-{
-    startSessionPolling();
-}
-
-Session::Poll HvdHostHTTP::sessionAnswer(const QByteArray &answer)
-{
-    return m_session->answer(answer);
-}
-
-void HvdHostHTTP::pollDone(const QByteArray &answer)
-{
-    // The army message has been used; when the game files could not be made
-    // from it, the message is kept for the player to put things right.
-    if (m_session->gameRunning() || m_session->startEnabled() || !Messages::hasArmy(answer))
-        return;
-    m_completionAnswer = answer;
-    outputBox()->append("The client's army is kept. Put the selections right (an army, or 'Create "
-                        "Random Army' with no army selected) and click 'Send Selections to "
-                        "Client' to make the game files again.");
-    updateControls();
-}
-
-void HvdHostHTTP::completeAgain()
-{
-    // The map message has gone out already: only the completion step runs
-    // again, with the army message that came.
-    if (!prepareHostSelections(m_session->selections()))
-        return;
-    m_session->answer(m_completionAnswer);
-    if (m_session->startEnabled())
-        m_completionAnswer.clear();
-    else
-        pollDone(m_completionAnswer);
-    updateControls();
+    if (prepareHostSelections(chosen))
+        m_bridge->sendMap(chosen.mapFile);
 }
 
 void HvdHostHTTP::on_Command1_clicked()
@@ -251,16 +168,14 @@ void HvdHostHTTP::on_Command1_clicked()
 
 void HvdHostHTTP::gameStarting()
 {
-    // The host moves first.
-    setOwnTurn(true);
+    m_bridge->beginTurns();
 }
 
 void HvdHostHTTP::updateControls()
 {
-    if (!m_session)
+    if (!m_bridge)
         return;
-    m_send->setEnabled((m_session->sendEnabled() && !m_registering) ||
-                       !m_completionAnswer.isEmpty());
+    m_send->setEnabled(m_bridge->sendEnabled());
     startButton()->setEnabled(m_session->startEnabled());
     chatLine()->setEnabled(m_session->chatEnabled());
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "httpsendreceive.h"
 #include "hvdbridgewindow.h"
 
 #include <QString>
 #include <QUrl>
 
 class FileListBox;
+class HostBridgeSession;
 class HostSession;
 class QLabel;
 class QPushButton;
@@ -19,21 +21,15 @@ class HvdHostHTTP : public HvdBridgeWindow
     Q_OBJECT
 
 public:
-    /// Opens the window on the bridge server of the build setting, with the
-    /// pause of five seconds between polls. Asks for the game name and
-    /// registers the game.
-    explicit HvdHostHTTP(const GameFolder &folder, QWidget *parent = nullptr);
-    /// The same on a given bridge server and with a given pause between polls
-    /// (tests shorten it).
-    HvdHostHTTP(const GameFolder &folder, const QUrl &bridgeUrl, int pollPauseMs,
+    /// Opens the window on the bridge server at `bridgeUrl` (the build
+    /// setting unless given). Asks for the game name and registers the
+    /// game.
+    HvdHostHTTP(const GameFolder &folder,
+                const QUrl &bridgeUrl = HTTPSendReceive::defaultBridgeUrl(),
                 QWidget *parent = nullptr);
     ~HvdHostHTTP() override;
 
-    Session *session() const override;
-    HostSession *hostSession() const { return m_session; }
-
-    /// True once the bridge server has given the game its Session ID.
-    bool isRegistered() const { return !m_key.isEmpty(); }
+    HostBridgeSession *hostBridge() const { return m_bridge; }
 
     /// The local computer's name; when the system cannot tell it, the network
     /// host name, and failing that "Unnamed". It never fails.
@@ -45,11 +41,8 @@ public:
     static QString sessionName(const QString &computerName, const QString &gameName);
 
 protected:
-    QByteArray sessionKey() const override { return m_key; }
-    Session::Poll sessionAnswer(const QByteArray &answer) override;
     void updateControls() override;
     void gameStarting() override;
-    void pollDone(const QByteArray &answer) override;
 
 private:
     void on_File1_clicked(const QString &name);
@@ -58,21 +51,17 @@ private:
 
     void buildControls();
     void load();
-    void registerGame();
-    void registrationFailed(const QString &error);
-    void PollHost();
+    void onRegistered(const QByteArray &answer);
     void showValue(QLabel *label, const QString &value);
-    void completeAgain();
 
+    HostBridgeSession *m_bridge = nullptr;
     HostSession *m_session = nullptr;
     FileListBox *m_maps = nullptr;
     FileListBox *m_armies = nullptr;
     QLabel *m_name = nullptr;
     QLabel *m_id = nullptr;
     QPushButton *m_send = nullptr;
-    QByteArray m_key;
-    bool m_registering = false;
+    // The player clicked "Send Selections to Client" before the game was
+    // registered: the click goes on once it is.
     bool m_sendWhenRegistered = false;
-    // The army message whose completion step failed, kept for another try.
-    QByteArray m_completionAnswer;
 };
