@@ -112,6 +112,15 @@ private slots:
         for (const char *expected : {"m1", "m2", "m3"})
             QCOMPARE(next(1, key, "Client"), QByteArray(expected));
         QVERIFY(drained(1, key, "Client"));
+        // The client reads chat on one instance; the host learns it on the
+        // other, and chat lines pass apart from the game's messages.
+        QCOMPARE(send(0, key, "ClientChat", "SERVER:+MAP:+x.map"), 200);
+        QCOMPARE(next(1, key, "ClientChat"), QByteArray("SERVER: MAP: x.map"));
+        QNetworkReply *reply =
+            request(0, "/Bridge/GetData.asp", "SessionKey=" + key + "&DataOwner=Host");
+        QSignalSpy(reply, &QNetworkReply::finished).wait(5000);
+        QVERIFY(reply->hasRawHeader("X-Bridge-Peer-Chat"));
+        QCOMPARE(bridgeAnswer(reply).body, QByteArray("Wait"));
         QCOMPARE(send(1, key, "Host", "reply"), 200);
         QCOMPARE(send(1, key, "Host", "reply2"), 200);
         QCOMPARE(next(0, key, "Host"), QByteArray("reply"));

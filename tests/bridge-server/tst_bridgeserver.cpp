@@ -1,6 +1,7 @@
 #include "bridgeanswers.h"
 #include "bridgeserverprocess.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -98,6 +99,57 @@ private slots:
         QCOMPARE(received.size(), 40);
         QVERIFY(received.contains("m0") && received.contains("m39"));
         QCOMPARE(get(key, "Host"), QByteArray("Wait"));
+    }
+
+    void chatQueuesStandApartAndTellWhoReads()
+    {
+        QVERIFY(m_server->start({QStringLiteral("--hold-seconds"), QStringLiteral("5")}));
+        const QByteArray key = newSession("Chat");
+        // In turn: the owner, the data posted (none: a poll), the answer's
+        // body and whether it says that the other side reads chat.
+        const struct
+        {
+            const char *owner;
+            QByteArray data;
+            const char *body;
+            bool peerChat;
+        } steps[] = {
+            {"HostChat", "CLIENT:+MAP:+x.map", "OK", false},
+            {"Host", "ARMYDATA:+a", "OK", false},
+            {"ClientChat", {}, "Wait", false},
+            {"Host", {}, "ARMYDATA: a", true},
+            {"Client", "SAVEDATA1:+s", "OK", true},
+            {"HostChat", {}, "CLIENT: MAP: x.map", true},
+            {"HostChat", {}, "Wait", true},
+            {"Client", {}, "SAVEDATA1: s", true},
+            {"Client", {}, "Wait", true},
+        };
+        for (const auto &step : steps) {
+            const bool poll = step.data.isNull();
+            QNetworkReply *reply = request(poll ? "GetData.asp" : "SendData.asp",
+                                           "SessionKey=" + key + "&DataOwner=" + step.owner +
+                                               (poll ? QByteArray() : "&SessionData=" + step.data));
+            QSignalSpy(reply, &QNetworkReply::finished).wait(5000);
+            QCOMPARE(reply->rawHeader("X-Bridge-Chat"), QByteArray("1"));
+            QCOMPARE(reply->hasRawHeader("X-Bridge-Peer-Chat"), step.peerChat);
+            QCOMPARE(bridgeAnswer(reply).body, QByteArray(step.body));
+        }
+        // A held chat poll is woken by a chat line.
+        QElapsedTimer held;
+        held.start();
+        QNetworkReply *waiting =
+            request("GetData.asp", "SessionKey=" + key + "&DataOwner=ClientChat&WaitSeconds=5");
+        QTest::qWait(300);
+        QCOMPARE(send(key, "ClientChat", "SERVER:+hi"), 200);
+        QCOMPARE(bridgeAnswer(waiting).body, QByteArray("SERVER: hi"));
+        QVERIFY(held.elapsed() < 2000);
+        // A bridge without chat neither announces nor takes it.
+        QVERIFY(m_server->start({QStringLiteral("--no-chat")}));
+        QNetworkReply *refused =
+            request("GetData.asp", "SessionKey=" + key + "&DataOwner=ClientChat");
+        QSignalSpy(refused, &QNetworkReply::finished).wait(5000);
+        QVERIFY(!refused->hasRawHeader("X-Bridge-Chat"));
+        QCOMPARE(bridgeAnswer(refused).status, 400);
     }
 
     void badRequestsGetClearAnswers()

@@ -128,6 +128,34 @@ private slots:
         QVERIFY(store->healthy(&why));
     }
 
+    void chatQueuesStandApartAndTellWhoReads()
+    {
+        const auto store = make(limits());
+        QVERIFY(store);
+        using Role = Store::Role;
+        std::string id, error, data;
+        QCOMPARE(store->createSession("G", "10.0.0.1", &id, &error), Store::Result::Ok);
+        // Posting marks no reader; the cap counts per chat queue.
+        QCOMPARE(posted(*store, id, Role::HostChat, "CLIENT: MAP: x").chatReaders, 0);
+        posted(*store, id, Role::HostChat, "CLIENT: 2");
+        posted(*store, id, Role::HostChat, "CLIENT: 3");
+        Store::Ticket ticket;
+        QCOMPARE(store->post(id, Role::HostChat, "4", &ticket), Store::Result::QueueFull);
+        QCOMPARE(posted(*store, id, Role::Host, "ARMYDATA: x").chatReaders, 0);
+        // The client's chat poll marks it as a reader and joins.
+        QCOMPARE(store->take(id, Role::ClientChat, &data, &ticket), Store::Result::Empty);
+        QCOMPARE(ticket.chatReaders, Store::chatBit(1));
+        std::vector<Store::SessionInfo> open;
+        QCOMPARE(store->openToJoin(&open), Store::Result::Ok);
+        QVERIFY(open.empty());
+        QCOMPARE(taken(*store, id, Role::Host), std::string("ARMYDATA: x"));
+        QCOMPARE(taken(*store, id, Role::Host), std::string("Wait"));
+        for (const char *line : {"CLIENT: MAP: x", "CLIENT: 2", "CLIENT: 3", "Wait"})
+            QCOMPARE(taken(*store, id, Role::HostChat), std::string(line));
+        QCOMPARE(posted(*store, id, Role::Client, "m").chatReaders, 3);
+        QCOMPARE(taken(*store, id, Role::ClientChat), std::string("Wait"));
+    }
+
     void capsHoldAndCountsAdd()
     {
         const auto store = make(limits());
@@ -173,8 +201,13 @@ private slots:
         for (int i = 0; i < 4; ++i)
             QCOMPARE(store->createSession("G", "10.0.0.1", &id, &error), Store::Result::Ok);
         posted(*store, id, Store::Role::Host, "lost with it");
+        posted(*store, id, Store::Role::ClientChat, "and the chat");
         QTest::qWait(2500);
         QCOMPARE(taken(*store, id, Store::Role::Host), std::string("error"));
+        QFETCH_GLOBAL(QString, kind);
+        if (kind == QLatin1String("redis"))
+            QCOMPARE(m_redis->command("EXISTS hvd:q:" + QByteArray::fromStdString(id) + ":3"),
+                     QByteArray(":0\r\n"));
         std::string fresh;
         QCOMPARE(store->createSession("G", "10.0.0.1", &fresh, &error), Store::Result::Ok);
         QCOMPARE(store->counts().sessions, int64_t(1));
