@@ -22,7 +22,6 @@ HvdClientHTTP::HvdClientHTTP(const GameFolder &folder, const QUrl &bridgeUrl, QW
 
     m_bridge = new ClientBridgeSession(folder, bridgeUrl, this);
     m_session = m_bridge->clientSession();
-    m_bridge->setSessionId(GameFolder::fromDisplay(m_id->text()));
     attachBridgeSession(m_bridge);
     connect(m_session, &ClientSession::mapReceived, this, &HvdClientHTTP::onMapReceived);
     m_session->opened();

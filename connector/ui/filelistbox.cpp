@@ -1,5 +1,6 @@
 #include "filelistbox.h"
 
+#include <QAccessible>
 #include <QMouseEvent>
 
 FileListBox::FileListBox(const GameFolder &folder, QWidget *parent)
@@ -23,6 +24,18 @@ void FileListBox::refresh()
     addItems(m_pattern.isEmpty() ? QStringList() : m_folder.list(m_pattern));
     setCurrentRow(-1);
     m_refreshing = false;
+    // The list's accessible children are cells kept per row once a screen
+    // reader has asked for them; the items they stood for are gone now.
+    // Without being told, the list goes on handing out the old cells (empty
+    // texts, rows that are no longer there), and the reader asks for rows
+    // that do not exist. The list drops them and the reader hears of the new
+    // list once it stands, in one event.
+    QAccessibleTableModelChangeEvent changed(this, QAccessibleTableModelChangeEvent::ModelReset);
+    if (QAccessibleInterface *list = QAccessible::queryAccessibleInterface(this)) {
+        if (QAccessibleTableInterface *table = list->tableInterface())
+            table->modelChange(&changed);
+    }
+    QAccessible::updateAccessibility(&changed);
 }
 
 QString FileListBox::fileName() const

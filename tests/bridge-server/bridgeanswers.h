@@ -1,7 +1,7 @@
 #pragma once
 
 // Reading the bridge server's answers in its tests: through Qt's network
-// access, and raw, on a socket of its own.
+// access, and raw, on sockets of their own (BridgeRequests).
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -9,12 +9,15 @@
 #include <QSignalSpy>
 #include <QTcpSocket>
 
-/// An answer's status and its page's body content exactly as the server
-/// wrote it (the whole text when the page has no body).
+#include <memory>
+
+/// An answer's status, its page's body content exactly as the server wrote
+/// it (the whole text when the page has no body) and, read raw, its head.
 struct BridgeAnswer
 {
     int status = 0;
     QByteArray body;
+    QByteArray head;
 };
 
 inline QByteArray pageBody(const QByteArray &page)
@@ -31,7 +34,32 @@ inline BridgeAnswer bridgeAnswer(QNetworkReply *reply)
         QSignalSpy(reply, &QNetworkReply::finished).wait(15000);
     reply->deleteLater();
     return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
-            pageBody(reply->readAll())};
+            pageBody(reply->readAll()), {}};
+}
+
+/// Sends `request` on a connection of its own from `from`; null when it
+/// could not connect.
+inline std::unique_ptr<QTcpSocket> rawRequest(int port, const QByteArray &request,
+                                              const QString &from = QStringLiteral("127.0.0.1"))
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->bind(QHostAddress(from));
+    socket->connectToHost(QHostAddress::LocalHost, quint16(port));
+    if (!socket->waitForConnected(5000))
+        return nullptr;
+    socket->write(request);
+    socket->waitForBytesWritten(5000);
+    return socket;
+}
+
+/// What arrives on `socket` until the server closes.
+inline QByteArray rawAnswer(QTcpSocket *socket)
+{
+    QByteArray raw;
+    while (socket && socket->state() == QAbstractSocket::ConnectedState &&
+           socket->waitForReadyRead(10000))
+        raw += socket->readAll();
+    return socket ? raw + socket->readAll() : raw;
 }
 
 /// One request on a connection of its own from `from` to the server on
@@ -39,14 +67,51 @@ inline BridgeAnswer bridgeAnswer(QNetworkReply *reply)
 /// could not connect).
 inline QByteArray rawExchange(int port, const QByteArray &request, const QString &from)
 {
-    QTcpSocket socket;
-    socket.bind(QHostAddress(from));
-    socket.connectToHost(QHostAddress::LocalHost, quint16(port));
-    if (!socket.waitForConnected(5000))
-        return {};
-    socket.write(request);
-    QByteArray raw;
-    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
-        raw += socket.readAll();
-    return raw + socket.readAll();
+    return rawAnswer(rawRequest(port, request, from).get());
 }
+
+inline BridgeAnswer parsedAnswer(const QByteArray &raw)
+{
+    const int split = raw.indexOf("\r\n\r\n");
+    return {raw.startsWith("HTTP/1.1 ") ? raw.mid(9, 3).toInt() : 0,
+            split < 0 ? QByteArray() : pageBody(raw.mid(split + 4)), raw.left(split)};
+}
+
+/// The connector's requests, raw, to the server on `port`.
+struct BridgeRequests
+{
+    int port = 0;
+
+    static QByteArray post(const char *page, const QByteArray &form)
+    {
+        return QByteArray("POST /Bridge/") + page +
+               " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+               "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+               QByteArray::number(form.size()) + "\r\n\r\n" + form;
+    }
+    static QByteArray getData(const QByteArray &key, const QByteArray &owner,
+                              const QByteArray &more = {})
+    {
+        return post("GetData.asp", "SessionKey=" + key + "&DataOwner=" + owner + more);
+    }
+    BridgeAnswer exchange(const QByteArray &request,
+                          const QString &from = QStringLiteral("127.0.0.1")) const
+    {
+        return parsedAnswer(rawExchange(port, request, from));
+    }
+    QByteArray newSession(const QByteArray &name = "PC: Game") const
+    {
+        const BridgeAnswer answer = exchange(post("Connect.asp", "SessionName=" + name));
+        return answer.status == 200 ? answer.body : QByteArray();
+    }
+    int send(const QByteArray &key, const QByteArray &owner, const QByteArray &data) const
+    {
+        return exchange(post("SendData.asp",
+                             "SessionKey=" + key + "&DataOwner=" + owner + "&SessionData=" + data))
+            .status;
+    }
+    QByteArray poll(const QByteArray &key, const QByteArray &owner) const
+    {
+        return exchange(getData(key, owner)).body;
+    }
+};

@@ -3,13 +3,11 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QSet>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <unistd.h>
+
+#include <vector>
 
 // The server as the connector meets it: real process, real sockets on
 // 127.0.0.1, forms written the way the connector writes them.
@@ -19,92 +17,36 @@ class TestBridgeServer : public QObject
 
     using Answer = BridgeAnswer;
 
-    QNetworkAccessManager m_net;
     std::unique_ptr<BridgeServerProcess> m_server;
+    BridgeRequests m_bridge;
 
-    QNetworkReply *request(const char *page, const QByteArray &form, bool get = false)
+    bool start(const QStringList &options = {})
     {
-        QNetworkRequest request(m_server->url().resolved(QUrl(QByteArray("/Bridge/") + page)));
-        request.setHeader(QNetworkRequest::ContentTypeHeader,
-                          QByteArrayLiteral("application/x-www-form-urlencoded"));
-        return get ? m_net.get(request) : m_net.post(request, form);
+        const bool started = m_server->start(options);
+        m_bridge.port = m_server->port();
+        return started;
     }
-
-    Answer post(const char *page, const QByteArray &form)
+    /// A poll that asks to be held (`wait` seconds), sent and not yet read.
+    std::unique_ptr<QTcpSocket> heldPoll(const QByteArray &key, const QByteArray &wait = "2",
+                                         const QString &from = "127.0.0.1")
     {
-        return bridgeAnswer(request(page, form));
+        auto socket = rawRequest(
+            m_bridge.port, BridgeRequests::getData(key, "Host", "&WaitSeconds=" + wait), from);
+        QTest::qWait(200); // until it is held
+        return socket;
     }
-
-    QByteArray newSession(QByteArray name)
+    static QByteArray answerOf(const std::unique_ptr<QTcpSocket> &socket)
     {
-        const Answer answer = post("Connect.asp", "SessionName=" + name.replace(' ', '+'));
-        return answer.status == 200 ? answer.body : QByteArray();
-    }
-
-    int send(const QByteArray &key, const QByteArray &owner, const QByteArray &data)
-    {
-        return post("SendData.asp",
-                    "SessionKey=" + key + "&DataOwner=" + owner + "&SessionData=" + data)
-            .status;
-    }
-
-    QByteArray get(const QByteArray &key, const QByteArray &owner)
-    {
-        return post("GetData.asp", "SessionKey=" + key + "&DataOwner=" + owner).body;
+        return parsedAnswer(rawAnswer(socket.get())).body;
     }
 
 private slots:
     void init() { m_server = std::make_unique<BridgeServerProcess>(); }
 
-    void formIsReadAsTheConnectorWritesIt()
-    {
-        QVERIFY(m_server->start());
-        const QByteArray key = newSession("PC: Bob's Game");
-        // The Connect page's body is the Session ID and nothing else.
-        QVERIFY2(QRegularExpression(QStringLiteral("^[2-9A-HJKMNP-Z]{12}$"))
-                     .match(QString::fromLatin1(key))
-                     .hasMatch(),
-                 key.constData());
-        // "&", "=" and "%" inside SessionData are data; "+" is a blank;
-        // "<br>" stays a line-break tag in the page.
-        QCOMPARE(send(key, "Client", "A<br>B+x=1&y=%41+"), 200);
-        QCOMPARE(get(key, "Client"), QByteArray("A<br>B x=1&y=%41 "));
-        // The key as a player types it: blanks around it, small letters.
-        QCOMPARE(send("++" + key.toLower() + "+", "Host", "hi"), 200);
-        QCOMPARE(get(key, "Host"), QByteArray("hi"));
-    }
-
-    void eachRoleHasItsOwnQueueInPostedOrder()
-    {
-        QVERIFY(m_server->start());
-        const QByteArray key = newSession("Queue");
-        send(key, "Client", "one");
-        send(key, "Client", "two");
-        send(key, "Host", "back");
-        for (const char *expected : {"one", "two", "Wait"})
-            QCOMPARE(get(key, "Client"), QByteArray(expected));
-        QCOMPARE(get(key, "Host"), QByteArray("back"));
-
-        // Concurrent posts from many connections: every one arrives once.
-        QList<QNetworkReply *> replies;
-        for (int i = 0; i < 40; ++i)
-            replies << request("SendData.asp", "SessionKey=" + key +
-                                                   "&DataOwner=Host&SessionData=m" +
-                                                   QByteArray::number(i));
-        for (QNetworkReply *reply : replies)
-            QCOMPARE(bridgeAnswer(reply).status, 200);
-        QSet<QByteArray> received;
-        for (int i = 0; i < 40; ++i)
-            received.insert(get(key, "Host"));
-        QCOMPARE(received.size(), 40);
-        QVERIFY(received.contains("m0") && received.contains("m39"));
-        QCOMPARE(get(key, "Host"), QByteArray("Wait"));
-    }
-
     void chatQueuesStandApartAndTellWhoReads()
     {
-        QVERIFY(m_server->start({QStringLiteral("--hold-seconds"), QStringLiteral("5")}));
-        const QByteArray key = newSession("Chat");
+        QVERIFY(start());
+        const QByteArray key = m_bridge.newSession("Chat");
         // In turn: the owner, the data posted (none: a poll), the answer's
         // body and whether it says that the other side reads chat.
         const struct
@@ -125,232 +67,202 @@ private slots:
             {"Client", {}, "Wait", true},
         };
         for (const auto &step : steps) {
-            const bool poll = step.data.isNull();
-            QNetworkReply *reply = request(poll ? "GetData.asp" : "SendData.asp",
-                                           "SessionKey=" + key + "&DataOwner=" + step.owner +
-                                               (poll ? QByteArray() : "&SessionData=" + step.data));
-            QSignalSpy(reply, &QNetworkReply::finished).wait(5000);
-            QCOMPARE(reply->rawHeader("X-Bridge-Chat"), QByteArray("1"));
-            QCOMPARE(reply->hasRawHeader("X-Bridge-Peer-Chat"), step.peerChat);
-            QCOMPARE(bridgeAnswer(reply).body, QByteArray(step.body));
+            const Answer answer = m_bridge.exchange(
+                step.data.isNull()
+                    ? BridgeRequests::getData(key, step.owner)
+                    : BridgeRequests::post("SendData.asp", "SessionKey=" + key +
+                                                               "&DataOwner=" + step.owner +
+                                                               "&SessionData=" + step.data));
+            QVERIFY(answer.head.contains("\r\nX-Bridge-Chat: 1"));
+            QCOMPARE(answer.head.contains("\r\nX-Bridge-Peer-Chat: 1"), step.peerChat);
+            QCOMPARE(answer.body, QByteArray(step.body));
         }
         // A held chat poll is woken by a chat line.
-        QElapsedTimer held;
-        held.start();
-        QNetworkReply *waiting =
-            request("GetData.asp", "SessionKey=" + key + "&DataOwner=ClientChat&WaitSeconds=5");
-        QTest::qWait(300);
-        QCOMPARE(send(key, "ClientChat", "SERVER:+hi"), 200);
-        QCOMPARE(bridgeAnswer(waiting).body, QByteArray("SERVER: hi"));
-        QVERIFY(held.elapsed() < 2000);
+        QElapsedTimer clock;
+        clock.start();
+        auto held = rawRequest(m_bridge.port,
+                               BridgeRequests::getData(key, "ClientChat", "&WaitSeconds=20"));
+        QTest::qWait(200);
+        QCOMPARE(m_bridge.send(key, "ClientChat", "SERVER:+hi"), 200);
+        QCOMPARE(answerOf(held), QByteArray("SERVER: hi"));
+        QVERIFY(clock.elapsed() < 2000);
         // A bridge without chat neither announces nor takes it.
-        QVERIFY(m_server->start({QStringLiteral("--no-chat")}));
-        QNetworkReply *refused =
-            request("GetData.asp", "SessionKey=" + key + "&DataOwner=ClientChat");
-        QSignalSpy(refused, &QNetworkReply::finished).wait(5000);
-        QVERIFY(!refused->hasRawHeader("X-Bridge-Chat"));
-        QCOMPARE(bridgeAnswer(refused).status, 400);
+        QVERIFY(start({"--no-chat"}));
+        const Answer refused = m_bridge.exchange(BridgeRequests::getData(key, "ClientChat"));
+        QCOMPARE(refused.status, 400);
+        QVERIFY(!refused.head.contains("X-Bridge-Chat"));
     }
 
     void badRequestsGetClearAnswers()
     {
-        QVERIFY(m_server->start({QStringLiteral("--max-waiting"), QStringLiteral("2")}));
-        const QByteArray key = newSession("Strict");
-        const struct
-        {
-            const char *page;
-            QByteArray form;
-            int status;
-            const char *says;
-        } cases[] = {
-            {"SendData.asp", "SessionKey=" + key + "&DataOwner=Client", 400, "SessionData"},
-            {"GetData.asp", "DataOwner=Client", 400, "SessionKey"},
-            {"Connect.asp", QByteArray(1, '\0'), 400, "SessionName"},
-            {"Connect.asp", "SessionName=+++", 400, "no name"},
-            {"GetData.asp", "SessionKey=NOSUCHKEY&DataOwner=Host", 404, "NOSUCHKEY"},
-            {"GetData.asp", "SessionKey=" + key + "&DataOwner=host", 400, "Host or Client"},
-            {"SendData.asp", "SessionKey=" + key + "&DataOwner=Both&SessionData=x", 400,
-             "Host or Client"},
-            {"SendData.asp",
-             "SessionKey=" + key + "&DataOwner=Host&SessionData=" + QByteArray(70000, 'a'), 413,
-             "larger than"},
-            {"Missing.asp", "x=1", 404, "Missing.asp"},
-            // A role's queue is bounded; the refusal says why.
-            {"SendData.asp", "SessionKey=" + key + "&DataOwner=Host&SessionData=1", 200, "OK"},
-            {"SendData.asp", "SessionKey=" + key + "&DataOwner=Host&SessionData=2", 200, "OK"},
-            {"SendData.asp", "SessionKey=" + key + "&DataOwner=Host&SessionData=3", 409, "waiting"},
-        };
-        for (const auto &c : cases) {
-            const Answer answer = post(c.page, c.form);
-            QCOMPARE(answer.status, c.status);
-            QVERIFY2(answer.body.contains(c.says), answer.body.constData());
+        QVERIFY(start());
+        const QByteArray key = m_bridge.newSession("Strict");
+        for (const auto &[form, says] :
+             {qMakePair("SessionKey=" + key + "&DataOwner=Client", "SessionData"),
+              qMakePair(QByteArray("DataOwner=Client"), "SessionKey"),
+              qMakePair("SessionKey=" + key + "&DataOwner=host&SessionData=x", "Host or Client")}) {
+            const Answer answer = m_bridge.exchange(BridgeRequests::post("SendData.asp", form));
+            QCOMPARE(answer.status, 400);
+            QVERIFY2(answer.body.contains(says), answer.body.constData());
         }
-        // None of that hurt the server or the session.
-        QCOMPARE(get(key, "Host"), QByteArray("1"));
     }
 
-    void secondServerOnTheSamePortIsRefused()
+    void heldPollEndsAsAsked_data()
     {
-        QVERIFY(m_server->start());
-        QTemporaryDir dir;
-        QProcess second;
-        second.start(QStringLiteral(HVD_BRIDGE_SERVER_PATH),
-                     {QStringLiteral("--port"), QString::number(m_server->port()),
-                      QStringLiteral("--db"), dir.filePath(QStringLiteral("other.db"))});
-        QVERIFY(second.waitForFinished(5000));
-        QCOMPARE(second.exitCode(), 1);
-        QVERIFY(second.readAllStandardError().contains("cannot listen"));
-        QVERIFY(m_server->isRunning());
+        QTest::addColumn<QString>("hold");
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<int>("heldMs");
+        QTest::newRow("no field") << "2" << QByteArray() << 0;
+        QTest::newRow("zero") << "2" << QByteArray("&WaitSeconds=0") << 0;
+        QTest::newRow("garbage") << "2" << QByteArray("&WaitSeconds=-1x") << 0;
+        QTest::newRow("one second") << "2" << QByteArray("&WaitSeconds=1") << 1000;
+        QTest::newRow("absurd: the server's longest")
+            << "2" << QByteArray("&WaitSeconds=99999999999999999999999") << 2000;
+        QTest::newRow("holding off, no field") << "0" << QByteArray() << 0;
+        QTest::newRow("holding off") << "0" << QByteArray("&WaitSeconds=5") << 0;
+    }
+    void heldPollEndsAsAsked()
+    {
+        QFETCH(QString, hold);
+        QFETCH(QByteArray, field);
+        QFETCH(int, heldMs);
+        QVERIFY(start({"--hold-seconds", hold}));
+        const QByteArray key = m_bridge.newSession();
+        QElapsedTimer clock;
+        clock.start();
+        const QByteArray raw =
+            rawExchange(m_bridge.port, BridgeRequests::getData(key, "Host", field), "127.0.0.1");
+        QVERIFY2(clock.elapsed() >= heldMs && clock.elapsed() < heldMs + 700,
+                 QByteArray::number(clock.elapsed()).constData());
+        const QByteArray page =
+            "<html><head><title>HvdBridge</title></head><body>Wait</body></html>";
+        // Without holding, the answer is byte for byte what it always was.
+        QCOMPARE(raw, "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=windows-1252\r\n"
+                      "Content-Length: 67\r\nConnection: close\r\nX-Content-Type-Options: "
+                      "nosniff\r\nCache-Control: no-store\r\n" +
+                          (hold == "0" ? QByteArray() : "X-Bridge-Hold-Seconds: 2\r\n") +
+                          "X-Bridge-Chat: 1\r\n\r\n" + page);
     }
 
-    void restartLosesNothingAndListsNamesEscaped()
+    void heldPollGetsThePostAndNothingIsLost()
     {
-        QVERIFY(m_server->start());
-        const QByteArray key = newSession("Alpha");
-        const QByteArray other = newSession("<b>Bold</b> & \"Co\"");
-        QVERIFY(!other.isEmpty() && other != key);
-        send(key, "Client", "first");
-        send(key, "Client", "second");
-        send(key, "Host", "for host");
-        QCOMPARE(get(key, "Client"), QByteArray("first"));
+        QVERIFY(start());
+        const QByteArray key = m_bridge.newSession();
+        // A message already waiting comes at once.
+        QCOMPARE(m_bridge.send(key, "Host", "ready"), 200);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(answerOf(heldPoll(key, "20")), QByteArray("ready"));
+        // A post answers the held poll the moment it shows.
+        auto held = heldPoll(key, "20");
+        QCOMPARE(m_bridge.send(key, "Host", "moved"), 200);
+        QCOMPARE(answerOf(held), QByteArray("moved"));
+        QVERIFY2(clock.elapsed() < 2000, QByteArray::number(clock.elapsed()).constData());
+        // A newer poll for the role answers the older one "Wait" at once.
+        auto older = heldPoll(key);
+        auto newer = heldPoll(key);
+        QCOMPARE(answerOf(older), QByteArray("Wait"));
+        QCOMPARE(m_bridge.send(key, "Host", "second"), 200);
+        QCOMPARE(answerOf(newer), QByteArray("second"));
+        // A held poll that vanishes is owed nothing; the next post waits on.
+        heldPoll(key, "20")->abort();
+        QCOMPARE(m_bridge.send(key, "Host", "kept"), 200);
+        QCOMPARE(answerOf(heldPoll(key)), QByteArray("kept"));
+        QCOMPARE(m_bridge.poll(key, "Host"), QByteArray("Wait"));
+        QVERIFY2(clock.elapsed() < 4000, QByteArray::number(clock.elapsed()).constData());
+    }
+
+    void heldPollsCountAgainstTheCapsAndEndWithTheServer()
+    {
+        QVERIFY(start({"--max-connections", "3", "--max-connections-per-address", "2"}));
+        std::vector<std::unique_ptr<QTcpSocket>> held;
+        for (const char *from : {"127.0.0.5", "127.0.0.5", "127.0.0.6"})
+            held.push_back(heldPoll(m_bridge.newSession(), "20", QLatin1String(from)));
+        const QByteArray request = BridgeRequests::getData("X", "Host");
+        QVERIFY(m_bridge.exchange(request, QStringLiteral("127.0.0.5"))
+                    .body.contains("from your address"));
+        QCOMPARE(m_bridge.exchange(request, QStringLiteral("127.0.0.7")).status, 503);
+        // SIGTERM answers every held poll at once, then the server exits.
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(m_server->stop());
+        for (auto &socket : held)
+            QCOMPARE(answerOf(socket), QByteArray("Wait"));
+        QVERIFY(clock.elapsed() < 2000);
+    }
+
+    void restartLosesNothing()
+    {
+        QVERIFY(start());
+        const QByteArray key = m_bridge.newSession("Alpha");
+        m_bridge.send(key, "Client", "first");
+        m_bridge.send(key, "Client", "second");
+        QCOMPARE(m_bridge.poll(key, "Client"), QByteArray("first"));
         // A fetched message is removed once the poller has closed its end;
         // a crash in that instant would hand it out again, not lose it.
         QTest::qWait(300);
         // A crash, not a clean stop: only what was committed can be there.
         m_server->kill();
-        QVERIFY(m_server->start());
-        QCOMPARE(get(key, "Client"), QByteArray("second"));
-        QCOMPARE(get(key, "Client"), QByteArray("Wait"));
-        send(key, "Client", "after");
+        QVERIFY(start());
+        QCOMPARE(m_bridge.poll(key, "Client"), QByteArray("second"));
+        // The key as a player types it: blanks around it, small letters.
+        m_bridge.send("++" + key.toLower() + "+", "Client", "after");
         // A clean stop works too and is reported as such.
         QVERIFY(m_server->stop());
-        QVERIFY(m_server->start());
-        QCOMPARE(get(key, "Host"), QByteArray("for host"));
-        QCOMPARE(get(key, "Client"), QByteArray("after"));
-
-        // The connector's empty form (one zero byte) and a browser's GET.
-        for (const bool viaGet : {false, true}) {
-            const Answer list = bridgeAnswer(request("Sessions.asp", QByteArray(1, '\0'), viaGet));
-            QCOMPARE(list.status, 200);
-            // Once its client has polled, a session's ID is no longer shown.
-            QVERIFY(!list.body.contains(key) && list.body.contains(other));
-            QVERIFY(list.body.contains("&lt;b&gt;Bold&lt;/b&gt; &amp; &quot;Co&quot;"));
-            QVERIFY(!list.body.contains("<b>"));
-        }
+        QVERIFY(start());
+        QCOMPARE(m_bridge.poll(key, "Client"), QByteArray("after"));
+        QCOMPARE(m_bridge.poll(key, "Client"), QByteArray("Wait"));
     }
 
-    void damagedDatabaseStopsTheStart()
+    void unusableDatabaseStopsTheStart()
     {
-        QVERIFY(
-            m_server->start({QStringLiteral("--max-sessions-per-address"), QStringLiteral("100")}));
+        QVERIFY(start({"--max-sessions-per-address", "100"}));
         for (int i = 0; i < 60; ++i)
-            QVERIFY(!newSession("Game " + QByteArray::number(i)).isEmpty());
-        QVERIFY(m_server->stop());
-        QFile file(m_server->databasePath());
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.size() > 3 * 4096);
-        // Overwrite every page after the first.
-        file.seek(4096);
-        file.write(QByteArray(int(file.size()) - 4096, '\x55'));
-        file.close();
-        QProcess damaged;
-        damaged.start(QStringLiteral(HVD_BRIDGE_SERVER_PATH),
-                      {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
-                       m_server->databasePath()});
-        QVERIFY(damaged.waitForFinished(10000));
-        QCOMPARE(damaged.exitCode(), 1);
-        const QByteArray error = damaged.readAllStandardError();
-        QVERIFY2(error.contains("damaged"), error.constData());
-    }
-
-    void readOnlyDatabaseStopsTheStart()
-    {
-        QVERIFY(m_server->start());
-        QVERIFY(!newSession("Kept").isEmpty());
+            QVERIFY(!m_bridge.newSession("Game+" + QByteArray::number(i)).isEmpty());
         QVERIFY(m_server->stop());
         const QString db = m_server->databasePath();
-        // Runs the server on the database (through `wrapper`, if any) and
-        // gives its exit code and error output.
+        // The exit code and error output of a server started on the
+        // database (through `wrapper`, if any).
         const auto startOn = [&db](const QStringList &wrapper) {
             QProcess server;
-            const QStringList options{QStringLiteral("--port"), QStringLiteral("0"),
-                                      QStringLiteral("--db"), db};
-            if (wrapper.isEmpty())
-                server.start(QStringLiteral(HVD_BRIDGE_SERVER_PATH), options);
-            else
-                server.start(wrapper.first(),
-                             wrapper.mid(1) + QStringList{QStringLiteral(HVD_BRIDGE_SERVER_PATH)} +
-                                 options);
-            if (!server.waitForFinished(10000)) {
+            const QStringList command =
+                wrapper + QStringList{HVD_BRIDGE_SERVER_PATH, "--port", "0", "--db", db};
+            server.start(command.first(), command.mid(1));
+            if (!server.waitForFinished(10000))
                 server.kill();
-                server.waitForFinished();
-                return qMakePair(-1, QByteArray("still running"));
-            }
+            server.waitForFinished();
             return qMakePair(server.exitCode(), server.readAllStandardError());
         };
-        const auto run = [](const QString &program, const QStringList &arguments) {
-            return QProcess::execute(program, arguments) == 0;
+        const auto run = [](const QStringList &command) {
+            return QProcess::execute(command.first(), command.mid(1)) == 0;
         };
-        int tried = 0;
-        // Root writes through file modes, but not into an immutable file.
-        if (run(QStringLiteral("chattr"), {QStringLiteral("+i"), db})) {
-            ++tried;
-            const auto [code, error] = startOn({});
-            run(QStringLiteral("chattr"), {QStringLiteral("-i"), db});
-            QCOMPARE(code, 1);
-            QVERIFY2(error.contains("read-only"), error.constData());
-        }
         // Another user that may read the file, in a folder it may not write
-        // (so there is no room for the write-ahead log either).
-        const QString folder = QFileInfo(db).absolutePath();
-        const QStringList asNobody{QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
-                                   QStringLiteral("--regid=nogroup"),
-                                   QStringLiteral("--clear-groups")};
-        if (::geteuid() == 0 && run(asNobody.first(), asNobody.mid(1) + QStringList{"true"})) {
-            ++tried;
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                              QFile::ReadOther | QFile::ExeOther);
+        // (so there is no room for the write-ahead log either): read-only,
+        // not "damaged".
+        const QStringList asNobody{"setpriv", "--reuid=nobody", "--regid=nogroup",
+                                   "--clear-groups"};
+        if (::geteuid() == 0 && run(asNobody + QStringList{"true"})) {
+            QFile::setPermissions(QFileInfo(db).absolutePath(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                      QFile::ReadOther | QFile::ExeOther);
             QFile::setPermissions(db, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
             const auto [code, error] = startOn(asNobody);
             QCOMPARE(code, 1);
-            QVERIFY2(error.contains("read-only"), error.constData());
-            // Its own file, still in a folder it cannot write: not "damaged".
-            QVERIFY(run(QStringLiteral("chown"), {QStringLiteral("nobody"), db}));
-            const auto [ownCode, ownError] = startOn(asNobody);
-            QCOMPARE(ownCode, 1);
-            QVERIFY2(ownError.contains("read-only") && !ownError.contains("damaged"),
-                     ownError.constData());
+            QVERIFY2(error.contains("read-only") && !error.contains("damaged"), error.constData());
+        } else if (qEnvironmentVariableIsSet("CI")) {
+            QFAIL("CI needs root and setpriv to try a read-only database.");
+        } else {
+            qInfo("Not root or no setpriv: a read-only database is not tried.");
         }
-        if (tried == 0)
-            QSKIP("Neither chattr +i nor setpriv to nobody works here, and root writes any "
-                  "file whatever its mode.");
-        // Writable again, it starts with what it held.
-        QVERIFY(m_server->start());
-        QVERIFY(bridgeAnswer(request("Sessions.asp", {}, true)).body.contains("Kept"));
-        QVERIFY(m_server->stop());
-    }
-
-    void idleSessionsExpire()
-    {
-        QVERIFY(m_server->start({QStringLiteral("--idle-seconds"), QStringLiteral("2"),
-                                 QStringLiteral("--unjoined-idle-seconds"), QStringLiteral("2"),
-                                 QStringLiteral("--max-sessions"), QStringLiteral("2")}));
-        const QByteArray idle = newSession("Idle");
-        const QByteArray busy = newSession("Busy");
-        send(idle, "Client", "never fetched");
-        // Registration is open to anyone, so the sessions are bounded.
-        const Answer full = post("Connect.asp", "SessionName=Third");
-        QCOMPARE(full.status, 503);
-        QVERIFY2(full.body.contains("open sessions"), full.body.constData());
-        for (int i = 0; i < 4; ++i) {
-            QTest::qWait(900);
-            QCOMPARE(get(busy, "Host"), QByteArray("Wait"));
-        }
-        // The idle session makes room for a new one.
-        QVERIFY(!newSession("Later").isEmpty());
-        QCOMPARE(post("GetData.asp", "SessionKey=" + idle + "&DataOwner=Client").status, 404);
-        const Answer list = post("Sessions.asp", QByteArray(1, '\0'));
-        QVERIFY(!list.body.contains("Idle") && list.body.contains("Busy"));
+        // Every page after the first overwritten: damaged.
+        QFile file(db);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.size() > 3 * 4096);
+        file.seek(4096);
+        file.write(QByteArray(int(file.size()) - 4096, '\x55'));
+        file.close();
+        const auto [code, error] = startOn({});
+        QCOMPARE(code, 1);
+        QVERIFY2(error.contains("damaged"), error.constData());
     }
 };
 

@@ -4,13 +4,19 @@
 // request: it answers with a page built in the test (also a hostile one) or
 // raw bytes, answers late, breaks off, or takes the request and never
 // answers. It records every request byte for byte, with the time it arrived
-// and the time it was answered.
+// and the time it was answered. actAsBridge() makes it a small bridge that
+// stores posts and, with a hold, holds polls that ask for it and
+// announces the hold in every answer. And await(), which waits for one bridge request.
+
+#include "bridgereply.h"
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 
@@ -21,30 +27,35 @@ public:
     struct Reply
     {
         /// Raw: body is the whole answer, head included; Silent: no answer
-        /// ever, the connection stays open; Broken: an answer cut short.
-        enum class Kind { Page, Raw, Silent, Broken };
+        /// ever, the connection stays open; Broken: an answer cut short;
+        /// Held: a poll parked until a post for its role or its time ends.
+        enum class Kind { Page, Raw, Silent, Broken, Held };
         Kind kind = Kind::Page;
-        QByteArray body; ///< the body element's content (Page)
+        QByteArray body; ///< the body element's content (Page); "key/owner" (Held)
         int delayMs = 0; ///< how long the answer is held back
     };
     struct Request
     {
-        QByteArray head; ///< request line and headers
         QByteArray path;
+        QByteArray head; ///< request line and headers
         QByteArray body;
-        qint64 arrivedNs = 0;
-        qint64 answeredNs = -1; ///< -1 until answered (or closed)
+        qint64 arrivedMs = 0;
+        qint64 answeredMs = -1; ///< -1 until answered
     };
 
     /// How each request is answered; by default "Wait" for polls, the
     /// Session ID "17" for Connect and "OK" for everything else.
     std::function<Reply(const Request &)> script;
     QList<Request> requests;
+    /// The hold the bridge announces ("X-Bridge-Hold-Seconds"); 0: none.
+    int holdSeconds = 0;
+    QElapsedTimer clock;
 
-    StandInBridge()
+    /// Listens on `port` (any free one when 0).
+    explicit StandInBridge(quint16 port = 0)
     {
-        m_clock.start();
-        m_server.listen(QHostAddress::LocalHost);
+        clock.start();
+        m_server.listen(QHostAddress::LocalHost, port);
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *socket = m_server.nextPendingConnection()) {
                 connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
@@ -57,20 +68,62 @@ public:
     {
         script = [reply](const Request &) { return *reply; };
     }
+    /// Acts as a small bridge that holds polls up to `hold` seconds (0:
+    /// never, and no header): a Connect gets "17", a post is stored for its
+    /// role (and handed at once to a poll held for that role), a poll takes
+    /// the oldest message, else is held when it asks for it, else "Wait".
+    void actAsBridge(int hold)
+    {
+        holdSeconds = hold;
+        script = [this](const Request &request) {
+            Reply reply = defaultReply(request);
+            const QByteArray role =
+                field(request.body, "SessionKey") + "/" + field(request.body, "DataOwner");
+            QList<QByteArray> &stored = m_stored[role];
+            if (request.path.endsWith("SendData.asp")) {
+                stored.append(field(request.body, "SessionData").replace('+', ' '));
+                if (m_parked.contains(role))
+                    answerParked(role, stored.takeFirst());
+            } else if (request.path.endsWith("GetData.asp")) {
+                const int wait = qMin(field(request.body, "WaitSeconds").toInt(), holdSeconds);
+                if (!stored.isEmpty())
+                    reply.body = stored.takeFirst();
+                else if (wait > 0)
+                    reply = {Reply::Kind::Held, role, wait * 1000};
+            }
+            return reply;
+        };
+    }
     QUrl url() const
     {
         return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
     }
-    qint64 nowNs() const { return m_clock.nsecsElapsed(); }
-    /// The requests for one page ("/Bridge/GetData.asp").
-    QList<Request> requestsFor(const QByteArray &path) const
+    /// The requests for one page ("GetData.asp").
+    QList<Request> requestsFor(const QByteArray &page) const
     {
         QList<Request> found;
         for (const Request &request : requests) {
-            if (request.path == path)
+            if (request.path.endsWith(page))
                 found.append(request);
         }
         return found;
+    }
+    static Reply defaultReply(const Request &request)
+    {
+        Reply reply;
+        reply.body = request.path.endsWith("GetData.asp")   ? "Wait"
+                     : request.path.endsWith("Connect.asp") ? "17"
+                                                            : "OK";
+        return reply;
+    }
+    /// One field of a request's form; SessionData runs to the end.
+    static QByteArray field(const QByteArray &body, const QByteArray &name)
+    {
+        const QByteArray form = "&" + body;
+        const int at = form.indexOf("&" + name + "=");
+        const int from = at + int(name.size()) + 2;
+        const int end = name == "SessionData" ? -1 : form.indexOf('&', from);
+        return at < 0 ? QByteArray() : form.mid(from, end < 0 ? -1 : end - from);
     }
 
 private:
@@ -84,49 +137,79 @@ private:
         const QByteArray head = buffer.left(end);
         if (end < 0 || buffer.size() - end - 4 < length.match(head).captured(1).toInt())
             return;
-        Request request;
-        request.head = head;
-        request.path = head.mid(head.indexOf(' ') + 1);
-        request.path.truncate(request.path.indexOf(' '));
-        request.body = buffer.mid(end + 4);
-        request.arrivedNs = nowNs();
-        m_buffers.remove(socket);
+        const QByteArray path = head.mid(head.indexOf(' ') + 1).split(' ').value(0);
         const int index = int(requests.size());
-        requests.append(request);
-        const Reply reply = script ? script(request) : defaultReply(request);
-        if (reply.kind == Reply::Kind::Silent)
-            return;
-        QTimer::singleShot(reply.delayMs, socket, [this, socket, reply, index] {
-            if (reply.kind == Reply::Kind::Page) {
-                const QByteArray page = "<html><head></head><body>" + reply.body + "</body></html>";
-                socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                              QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" +
-                              page);
-            }
-            if (reply.kind == Reply::Kind::Raw)
-                socket->write(reply.body);
-            if (reply.kind == Reply::Kind::Broken)
-                socket->write("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\ncut off");
-            requests[index].answeredNs = nowNs();
-            socket->disconnectFromHost();
+        requests.append({path, head, buffer.mid(end + 4), clock.elapsed()});
+        m_buffers.remove(socket);
+        const Reply reply = script ? script(requests.last()) : defaultReply(requests.last());
+        if (reply.kind == Reply::Kind::Held) {
+            // A newer held poll for the role ends the older one with "Wait".
+            if (m_parked.contains(reply.body))
+                answerParked(reply.body, "Wait");
+            m_parked.insert(reply.body, {socket, index});
+            QTimer::singleShot(reply.delayMs, socket, [this, role = reply.body, socket] {
+                if (m_parked.value(role).socket == socket)
+                    answerParked(role, "Wait");
+            });
+        } else if (reply.kind != Reply::Kind::Silent) {
+            QTimer::singleShot(reply.delayMs, socket,
+                               [this, socket, reply, index] { answer(socket, index, reply); });
+        }
+    }
+    void answer(QTcpSocket *socket, int index, const Reply &reply)
+    {
+        const QByteArray page = "<html><head></head><body>" + reply.body + "</body></html>";
+        const QByteArray hold =
+            holdSeconds > 0 ? "X-Bridge-Hold-Seconds: " + QByteArray::number(holdSeconds) + "\r\n"
+                            : QByteArray();
+        if (reply.kind == Reply::Kind::Raw)
+            socket->write(reply.body);
+        else if (reply.kind == Reply::Kind::Broken)
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\ncut off");
+        else
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n" + hold +
+                          "Content-Length: " + QByteArray::number(page.size()) +
+                          "\r\nConnection: close\r\n\r\n" + page);
+        requests[index].answeredMs = clock.elapsed();
+        socket->disconnectFromHost();
+    }
+    void answerParked(const QByteArray &role, const QByteArray &body)
+    {
+        const Parked parked = m_parked.take(role);
+        if (parked.socket)
+            answer(parked.socket, parked.index, {Reply::Kind::Page, body, 0});
+    }
+
+    struct Parked
+    {
+        QPointer<QTcpSocket> socket;
+        int index = -1;
+    };
+    QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+    QHash<QByteArray, QList<QByteArray>> m_stored; // by "key/owner"
+    QHash<QByteArray, Parked> m_parked;
+};
+
+/// What a bridge request ended with.
+struct Outcome
+{
+    bool finished = false;
+    bool ok = false;
+    QByteArray answer;
+    QString error;
+};
+
+/// Waits (in the test only) for the reply to end and collects what it said.
+inline Outcome await(BridgeReply *reply, int ms = 15000)
+{
+    auto outcome = std::make_shared<Outcome>();
+    if (reply) {
+        QObject::connect(reply, &BridgeReply::finished, [outcome, reply] {
+            *outcome = {true, reply->isOk(), reply->answer(), reply->errorText()};
         });
     }
-
-public:
-    static Reply defaultReply(const Request &request)
-    {
-        Reply reply;
-        if (request.path.endsWith("GetData.asp"))
-            reply.body = "Wait";
-        else if (request.path.endsWith("Connect.asp"))
-            reply.body = "17";
-        else
-            reply.body = "OK";
-        return reply;
-    }
-
-private:
-    QTcpServer m_server;
-    QElapsedTimer m_clock;
-    QHash<QTcpSocket *, QByteArray> m_buffers;
-};
+    if (!QTest::qWaitFor([outcome] { return outcome->finished; }, ms))
+        outcome->error = QStringLiteral("no answer in time");
+    return *outcome;
+}

@@ -1,7 +1,6 @@
 #include "bodyhtml.h"
 
 #include <QTest>
-#include <QThread>
 
 // What the serialiser must give is what a browser's document reports for the
 // body: element names in capitals, attribute names as written.
@@ -61,24 +60,6 @@ private slots:
         QFETCH(QByteArray, page);
         QFETCH(QByteArray, inner);
         QCOMPARE(BodyHtml::innerHtml(page), inner);
-    }
-
-    void deepNestingFitsASmallStack()
-    {
-        // A post of tags alone nests thousands deep; it must not take the
-        // connector down: it is refused before the parser builds (and frees)
-        // the tree. A thread with half the stack of a Windows thread.
-        const int depth = 6000; // within the size bound
-        QByteArray inner = "not read";
-        QString why;
-        QScopedPointer<QThread> reader(QThread::create([&] {
-            inner = BodyHtml::innerHtml(page(QByteArray("<div>").repeated(depth) + "x"), &why);
-        }));
-        reader->setStackSize(512 * 1024);
-        reader->start();
-        QVERIFY(reader->wait(30000));
-        QCOMPARE(inner, QByteArray());
-        QCOMPARE(why, QStringLiteral("it nests elements more than 64 deep"));
     }
 };
 

@@ -1,13 +1,20 @@
 // Two connectors play whole games through the real bridge server: a host and
 // a client HTTP window in two game folders, each with the stand-in engine,
-// driven through their controls from registration to the last move.
+// driven through their controls from registration to the last move. And the
+// windows' own wiring: a failure in a box, the list of open sessions, the
+// Session ID box and its buttons; the accessible rows of a file list.
 
 #include "../bridge-server/bridgeserverprocess.h"
 #include "gamechecks.h"
+#include "hostbridgesession.h"
 #include "hvdclienthttp.h"
 #include "hvdhosthttp.h"
+#include "hvdsessionsview.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QTest>
 
 class TestHttpGame : public QObject
@@ -25,26 +32,40 @@ private slots:
     void playsAWholeGame()
     {
         QFETCH(bool, randomArmies);
-        constexpr int PauseMs = 50;
         BridgeServerProcess server;
         QVERIFY(server.start());
         const GameChecks game(randomArmies, 30);
         RecordedBoxes boxes;
         boxes->answers << QStringLiteral("Friday's game");
-        HvdHostHTTP host(GameFolder(game.hostDir.path()), server.url(), PauseMs);
-        QTRY_VERIFY(host.isRegistered());
+        HvdHostHTTP host(GameFolder(game.hostDir.path()), server.url());
+        QTRY_VERIFY(host.hostBridge()->isRegistered());
         const QString sessionId = control<QLabel>(&host, "MyPort")->text().trimmed();
-        QVERIFY(!sessionId.isEmpty());
+        QCOMPARE(control<QLabel>(&host, "MyPort")->accessibleName(),
+                 QStringLiteral("Session ID: ") + sessionId);
         QVERIFY(control<QLabel>(&host, "MyIP")->text().endsWith(QStringLiteral(": Friday`s game")));
 
-        HvdClientHTTP client(GameFolder(game.clientDir.path()), server.url(), PauseMs);
+        HvdClientHTTP client(GameFolder(game.clientDir.path()), server.url());
         auto *idBox = control<QLineEdit>(&client, "MyPort");
+        QVERIFY(!button(&client, "Command3")->isEnabled());
+        // The list of open games shows the host's with its Session ID.
+        click(&client, "Command4");
+        QPointer<HvdSessionsView> view;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            view = view ? view.data() : qobject_cast<HvdSessionsView *>(widget);
+        QVERIFY(view);
+        QTRY_VERIFY(view->isVisible() && view->shownText().contains(QStringLiteral("Friday`s")));
+        QVERIFY(view->shownText().contains(sessionId));
+        // Deleting the default text counts as a typed Session ID.
         idBox->clear();
+        QVERIFY(button(&client, "Command3")->isEnabled() &&
+                !button(&client, "Command4")->isEnabled());
         QTest::keyClicks(idBox, sessionId);
         // The client asks for the map before the host has chosen one: it
         // polls on while the bridge answers "Wait".
         click(&client, "Command3");
-        QTest::qWait(4 * PauseMs);
+        QVERIFY(!idBox->isEnabled());
+        QTRY_VERIFY(!view);
+        QTest::qWait(200);
         QVERIFY(!button(&client, "Command2")->isEnabled());
         game.chooseAndSend(&host, &client);
         if (QTest::currentTestFailed())
@@ -52,11 +73,44 @@ private slots:
 
         // The client may start first: it waits for the host's opening move.
         click(&client, "Command1");
-        QTest::qWait(4 * PauseMs);
+        QTest::qWait(200);
         QCOMPARE(game.clientDir.read(QStringLiteral("GameLog.txt")).count('\n'), 1);
         click(&host, "Command1");
         game.checkPlayedGame();
         QVERIFY2(boxes.boxes().isEmpty(), qPrintable(boxes.boxes().value(0).text));
+    }
+
+    void failuresWaitingForThePlayerAreShownInABox()
+    {
+        BridgeServerProcess server;
+        QVERIFY(server.start());
+        server.kill();
+        const QUrl gone = server.url();
+        TempGameFolder dir;
+        QVERIFY(dir.copySamples());
+        RecordedBoxes boxes;
+        HvdHostHTTP host(GameFolder(dir.path()), gone);
+        QTRY_COMPARE(boxes.boxes().size(), 1);
+        QCOMPARE(boxes.boxes().first().title, QStringLiteral("Bridge Error"));
+        QVERIFY(boxes.boxes().first().text.contains(QStringLiteral("could not be registered")));
+        QCOMPARE(control<QLabel>(&host, "MyPort")->text(), QStringLiteral("?"));
+        // A screen reader that has read the army list reads what it shows
+        // after every refresh, not the cells of rows that are gone.
+        auto *armies = control<FileListBox>(&host, "File2");
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(armies);
+        for (const char *pattern : {"*.arm", "*Castle*.arm", "nothing.nothing", "*Siege*.arm"}) {
+            armies->setPattern(QLatin1String(pattern));
+            QCOMPARE(list->childCount(), armies->count());
+            for (int i = 0; i < armies->count(); ++i)
+                QCOMPARE(list->child(i)->text(QAccessible::Name), armies->item(i)->text());
+        }
+        HvdClientHTTP client(GameFolder(dir.path()), gone);
+        control<QLineEdit>(&client, "MyPort")->setText(QStringLiteral("17"));
+        click(&client, "Command3");
+        QTRY_COMPARE(boxes.boxes().size(), 2);
+        QVERIFY(boxes.boxes().last().text.contains(QStringLiteral("Check the Session ID")));
+        QVERIFY(control<QLineEdit>(&client, "MyPort")->isEnabled());
+        QVERIFY(button(&client, "Command3")->isEnabled());
     }
 };
 
