@@ -47,8 +47,8 @@ public:
     /// A refusal's status (400, 413, 415 or 431) and why, in one sentence.
     int status() const { return m_status; }
     const std::string &reason() const { return m_reason; }
-    /// What the parser holds: never more than the header limit plus one
-    /// byte, or the body limit plus one chunk line.
+    /// What the parser holds: never more than the body limit plus the
+    /// header limit (a trailer) or one chunk line, each plus a byte or two.
     std::size_t heldBytes() const { return m_in.size() + m_request.body.size(); }
 
 private:

@@ -8,6 +8,7 @@
 #include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTcpSocket>
+#include <QTest>
 
 #include <memory>
 
@@ -34,7 +35,8 @@ inline BridgeAnswer bridgeAnswer(QNetworkReply *reply)
         QSignalSpy(reply, &QNetworkReply::finished).wait(15000);
     reply->deleteLater();
     return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
-            pageBody(reply->readAll()), {}};
+            pageBody(reply->readAll()),
+            {}};
 }
 
 /// Sends `request` on a connection of its own from `from`; null when it
@@ -82,6 +84,14 @@ struct BridgeRequests
 {
     int port = 0;
 
+    /// Starts `server` with `options` and talks to it.
+    template <typename Server> bool start(Server &server, const QStringList &options = {})
+    {
+        const bool started = server.start(options);
+        port = server.port();
+        return started;
+    }
+
     static QByteArray post(const char *page, const QByteArray &form)
     {
         return QByteArray("POST /Bridge/") + page +
@@ -113,5 +123,17 @@ struct BridgeRequests
     QByteArray poll(const QByteArray &key, const QByteArray &owner) const
     {
         return exchange(getData(key, owner)).body;
+    }
+    /// A Host poll that asks to be held `wait` seconds, sent and not read.
+    std::unique_ptr<QTcpSocket> heldPoll(const QByteArray &key, const QByteArray &wait = "2",
+                                         const QString &from = "127.0.0.1") const
+    {
+        auto socket = rawRequest(port, getData(key, "Host", "&WaitSeconds=" + wait), from);
+        QTest::qWait(200); // until it is held
+        return socket;
+    }
+    static QByteArray answerOf(const std::unique_ptr<QTcpSocket> &socket)
+    {
+        return parsedAnswer(rawAnswer(socket.get())).body;
     }
 };

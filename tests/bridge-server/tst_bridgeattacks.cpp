@@ -23,19 +23,12 @@ class TestBridgeAttacks : public QObject
     std::unique_ptr<BridgeServerProcess> m_server;
     BridgeRequests m_bridge;
 
-    bool start(const QStringList &options = {})
-    {
-        const bool started = m_server->start(options);
-        m_bridge.port = m_server->port();
-        return started;
-    }
-
 private slots:
     void init() { m_server = std::make_unique<BridgeServerProcess>(); }
 
     void bodyLimitHoldsHoweverTheBodyArrives()
     {
-        QVERIFY(start());
+        QVERIFY(m_bridge.start(*m_server));
         const QByteArray key = m_bridge.newSession();
         const QByteArray head = "POST /Bridge/SendData.asp HTTP/1.1\r\nHost: 127.0.0.1\r\n";
         const QByteArray chunked = head + "Transfer-Encoding: chunked\r\n\r\n";
@@ -81,8 +74,8 @@ private slots:
 
     void slowClientsDoNotStarveRealPolls()
     {
-        QVERIFY(start(
-            {"--threads", "2", "--request-seconds", "3", "--max-connections-per-address", "8"}));
+        QVERIFY(m_bridge.start(*m_server, {"--threads", "2", "--request-seconds", "3",
+                                           "--max-connections-per-address", "8"}));
         const QByteArray key = m_bridge.newSession();
         // 40 connections from one address and 40 from 40 addresses, each
         // sending one header line every half second.
@@ -121,7 +114,7 @@ private slots:
 
     void clientThatVanishesLosesAndDoublesNothing()
     {
-        QVERIFY(start());
+        QVERIFY(m_bridge.start(*m_server));
         const QByteArray key = m_bridge.newSession();
         QCOMPARE(m_bridge.send(key, "Client", "keep+me"), 200);
         // A plain socket that sends its request and closes without reading
@@ -160,14 +153,13 @@ private slots:
 
     void sessionTableAndPageAreBoundedPerAddress()
     {
-        QVERIFY(start({"--max-sessions-per-address", "300"}));
+        QVERIFY(m_bridge.start(*m_server, {"--max-sessions-per-address", "300"}));
         // Names of quotes escape to six bytes each: the largest rows there are.
         for (int i = 0; i < 300; ++i)
             QVERIFY(!m_bridge.newSession(QByteArray(200, '"')).isEmpty());
         const BridgeAnswer full =
             m_bridge.exchange(BridgeRequests::post("Connect.asp", "SessionName=One+more"));
         QCOMPARE(full.status, 429);
-        QVERIFY(full.head.contains("X-Content-Type-Options: nosniff"));
         // Another address still registers.
         QCOMPARE(m_bridge
                      .exchange(BridgeRequests::post("Connect.asp", "SessionName=Other"),
@@ -190,7 +182,7 @@ private slots:
 
     void writeAheadLogStaysBoundedUnderSteadyWrites()
     {
-        QVERIFY(start({"--wal-limit-kib", "1024"}));
+        QVERIFY(m_bridge.start(*m_server, {"--wal-limit-kib", "1024"}));
         const QByteArray key = m_bridge.newSession();
         const QByteArray data(60000, 'w');
         qint64 largest = 0;

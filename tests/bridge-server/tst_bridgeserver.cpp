@@ -20,26 +20,6 @@ class TestBridgeServer : public QObject
     std::unique_ptr<BridgeServerProcess> m_server;
     BridgeRequests m_bridge;
 
-    bool start(const QStringList &options = {})
-    {
-        const bool started = m_server->start(options);
-        m_bridge.port = m_server->port();
-        return started;
-    }
-    /// A poll that asks to be held (`wait` seconds), sent and not yet read.
-    std::unique_ptr<QTcpSocket> heldPoll(const QByteArray &key, const QByteArray &wait = "2",
-                                         const QString &from = "127.0.0.1")
-    {
-        auto socket = rawRequest(
-            m_bridge.port, BridgeRequests::getData(key, "Host", "&WaitSeconds=" + wait), from);
-        QTest::qWait(200); // until it is held
-        return socket;
-    }
-    static QByteArray answerOf(const std::unique_ptr<QTcpSocket> &socket)
-    {
-        return parsedAnswer(rawAnswer(socket.get())).body;
-    }
-
 private slots:
     void init() { m_server = std::make_unique<BridgeServerProcess>(); }
 
@@ -95,7 +75,7 @@ private slots:
 
     void badRequestsGetClearAnswers()
     {
-        QVERIFY(start());
+        QVERIFY(m_bridge.start(*m_server));
         const QByteArray key = m_bridge.newSession("Strict");
         for (const auto &[form, says] :
              {qMakePair("SessionKey=" + key + "&DataOwner=Client", "SessionData"),
@@ -126,7 +106,7 @@ private slots:
         QFETCH(QString, hold);
         QFETCH(QByteArray, field);
         QFETCH(int, heldMs);
-        QVERIFY(start({"--hold-seconds", hold}));
+        QVERIFY(m_bridge.start(*m_server, {"--hold-seconds", hold}));
         const QByteArray key = m_bridge.newSession();
         QElapsedTimer clock;
         clock.start();
@@ -146,38 +126,39 @@ private slots:
 
     void heldPollGetsThePostAndNothingIsLost()
     {
-        QVERIFY(start());
+        QVERIFY(m_bridge.start(*m_server));
         const QByteArray key = m_bridge.newSession();
         // A message already waiting comes at once.
         QCOMPARE(m_bridge.send(key, "Host", "ready"), 200);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(answerOf(heldPoll(key, "20")), QByteArray("ready"));
+        QCOMPARE(BridgeRequests::answerOf(m_bridge.heldPoll(key, "20")), QByteArray("ready"));
         // A post answers the held poll the moment it shows.
-        auto held = heldPoll(key, "20");
+        auto held = m_bridge.heldPoll(key, "20");
         QCOMPARE(m_bridge.send(key, "Host", "moved"), 200);
-        QCOMPARE(answerOf(held), QByteArray("moved"));
+        QCOMPARE(BridgeRequests::answerOf(held), QByteArray("moved"));
         QVERIFY2(clock.elapsed() < 2000, QByteArray::number(clock.elapsed()).constData());
         // A newer poll for the role answers the older one "Wait" at once.
-        auto older = heldPoll(key);
-        auto newer = heldPoll(key);
-        QCOMPARE(answerOf(older), QByteArray("Wait"));
+        auto older = m_bridge.heldPoll(key);
+        auto newer = m_bridge.heldPoll(key);
+        QCOMPARE(BridgeRequests::answerOf(older), QByteArray("Wait"));
         QCOMPARE(m_bridge.send(key, "Host", "second"), 200);
-        QCOMPARE(answerOf(newer), QByteArray("second"));
+        QCOMPARE(BridgeRequests::answerOf(newer), QByteArray("second"));
         // A held poll that vanishes is owed nothing; the next post waits on.
-        heldPoll(key, "20")->abort();
+        m_bridge.heldPoll(key, "20")->abort();
         QCOMPARE(m_bridge.send(key, "Host", "kept"), 200);
-        QCOMPARE(answerOf(heldPoll(key)), QByteArray("kept"));
+        QCOMPARE(BridgeRequests::answerOf(m_bridge.heldPoll(key)), QByteArray("kept"));
         QCOMPARE(m_bridge.poll(key, "Host"), QByteArray("Wait"));
         QVERIFY2(clock.elapsed() < 4000, QByteArray::number(clock.elapsed()).constData());
     }
 
     void heldPollsCountAgainstTheCapsAndEndWithTheServer()
     {
-        QVERIFY(start({"--max-connections", "3", "--max-connections-per-address", "2"}));
+        QVERIFY(m_bridge.start(*m_server,
+                               {"--max-connections", "3", "--max-connections-per-address", "2"}));
         std::vector<std::unique_ptr<QTcpSocket>> held;
         for (const char *from : {"127.0.0.5", "127.0.0.5", "127.0.0.6"})
-            held.push_back(heldPoll(m_bridge.newSession(), "20", QLatin1String(from)));
+            held.push_back(m_bridge.heldPoll(m_bridge.newSession(), "20", QLatin1String(from)));
         const QByteArray request = BridgeRequests::getData("X", "Host");
         QVERIFY(m_bridge.exchange(request, QStringLiteral("127.0.0.5"))
                     .body.contains("from your address"));
@@ -187,13 +168,13 @@ private slots:
         clock.start();
         QVERIFY(m_server->stop());
         for (auto &socket : held)
-            QCOMPARE(answerOf(socket), QByteArray("Wait"));
+            QCOMPARE(BridgeRequests::answerOf(socket), QByteArray("Wait"));
         QVERIFY(clock.elapsed() < 2000);
     }
 
     void restartLosesNothing()
     {
-        QVERIFY(start());
+        QVERIFY(m_bridge.start(*m_server));
         const QByteArray key = m_bridge.newSession("Alpha");
         m_bridge.send(key, "Client", "first");
         m_bridge.send(key, "Client", "second");
@@ -203,20 +184,20 @@ private slots:
         QTest::qWait(300);
         // A crash, not a clean stop: only what was committed can be there.
         m_server->kill();
-        QVERIFY(start());
+        QVERIFY(m_bridge.start(*m_server));
         QCOMPARE(m_bridge.poll(key, "Client"), QByteArray("second"));
         // The key as a player types it: blanks around it, small letters.
         m_bridge.send("++" + key.toLower() + "+", "Client", "after");
         // A clean stop works too and is reported as such.
         QVERIFY(m_server->stop());
-        QVERIFY(start());
+        QVERIFY(m_bridge.start(*m_server));
         QCOMPARE(m_bridge.poll(key, "Client"), QByteArray("after"));
         QCOMPARE(m_bridge.poll(key, "Client"), QByteArray("Wait"));
     }
 
     void unusableDatabaseStopsTheStart()
     {
-        QVERIFY(start({"--max-sessions-per-address", "100"}));
+        QVERIFY(m_bridge.start(*m_server, {"--max-sessions-per-address", "100"}));
         for (int i = 0; i < 60; ++i)
             QVERIFY(!m_bridge.newSession("Game+" + QByteArray::number(i)).isEmpty());
         QVERIFY(m_server->stop());

@@ -40,21 +40,14 @@ namespace {
 constexpr int MaxWaiting = 3;
 constexpr int MaxSessions = 4;
 
-struct Answer
-{
-    int status = 0;
-    std::string body;
-};
-
 /// One request through the pages; `delivered` says whether the answer
 /// reached the client.
-Answer serve(Pages &pages, const std::string &method, const std::string &path,
-             const std::string &body, bool delivered = true)
+HttpServer::Response serve(Pages &pages, const std::string &method, const std::string &path,
+                           const std::string &body, bool delivered = true)
 {
     HttpServer::Request request;
     request.method = method;
     request.path = path;
-    request.headers.emplace_back("content-type", "application/x-www-form-urlencoded");
     request.body = body;
     request.clientAddress = "127.0.0.1";
     HttpServer::Response response;
@@ -63,7 +56,7 @@ Answer serve(Pages &pages, const std::string &method, const std::string &path,
         response.done(delivered);
     FUZZ_CHECK(HttpServer::serialised(response).find("X-Content-Type-Options: nosniff") !=
                std::string::npos);
-    return {response.status, response.body};
+    return response;
 }
 
 std::string plussed(std::string text)
@@ -91,11 +84,7 @@ struct Model
     std::map<std::string, std::deque<std::string>> queues[2];
 };
 
-bool knownStatus(int status)
-{
-    static const std::set<int> statuses{200, 400, 404, 405, 409, 413, 429, 500, 503};
-    return statuses.count(status) > 0;
-}
+const std::set<int> KnownStatuses{200, 400, 404, 405, 409, 413, 429, 500, 503};
 
 void connect(Pages &pages, Model &model, const std::string &name)
 {
@@ -111,8 +100,7 @@ void connect(Pages &pages, Model &model, const std::string &name)
         return;
     }
     FUZZ_CHECK(answer.status == 200);
-    const std::string prefix = Pages::page("");
-    const std::string id = answer.body.substr(prefix.size() - 14, 12);
+    const std::string id = answer.body.substr(Pages::page("").size() - 14, 12);
     FUZZ_CHECK(answer.body == Pages::page(id));
     FUZZ_CHECK(id.find_first_not_of("23456789ABCDEFGHJKMNPQRSTUVWXYZ") == std::string::npos);
     FUZZ_CHECK(!model.names.count(id));
@@ -145,7 +133,7 @@ bool sendOrGet(Pages &pages, Model &model, FuzzInput &input, bool send)
         body += "&SessionData=" + plussed(data);
     const auto answer = serve(pages, "POST", send ? "/Bridge/SendData.asp" : "/Bridge/GetData.asp",
                               body, delivered);
-    FUZZ_CHECK(knownStatus(answer.status));
+    FUZZ_CHECK(KnownStatuses.count(answer.status));
     if (!known) {
         // Nobody guesses a random ID.
         FUZZ_CHECK(answer.status == 404 || answer.status == 400);
@@ -203,7 +191,7 @@ void rawForm(Pages &pages, FuzzInput &input)
     const quint8 pick = input.byte();
     const auto answer = serve(pages, methods[(pick >> 4) % 4], paths[(pick & 15) % 5],
                               input.until('\0').toStdString(), (pick & 0x80) == 0);
-    FUZZ_CHECK(knownStatus(answer.status));
+    FUZZ_CHECK(KnownStatuses.count(answer.status));
 }
 
 } // namespace
@@ -233,12 +221,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (int request = 0; request < 64 && !input.atEnd(); ++request) {
         const int kind = input.byte() % 5;
         switch (kind) {
-        case 0: {
-            // Names may hold "&" and "=", but "+" reads as a blank.
-            const std::string name = input.until('\0').replace('+', ' ').toStdString();
-            connect(pages, model, name);
+        case 0: // names may hold "&" and "=", but "+" reads as a blank
+            connect(pages, model, input.until('\0').replace('+', ' ').toStdString());
             break;
-        }
         case 1:
         case 2:
             if (!sendOrGet(pages, model, input, kind == 1))

@@ -12,21 +12,12 @@
 #include "fuzzinput.h"
 #include "requestparser.h"
 
+#include <tuple>
+
 namespace {
 
-struct Outcome
-{
-    RequestParser::State state;
-    int status;
-    std::string reason, method, path, body;
-    std::vector<std::pair<std::string, std::string>> headers;
-
-    bool operator==(const Outcome &o) const
-    {
-        return state == o.state && status == o.status && reason == o.reason && method == o.method &&
-               path == o.path && body == o.body && headers == o.headers;
-    }
-};
+using Outcome = std::tuple<RequestParser::State, int, std::string, std::string, std::string,
+                           std::string, std::vector<std::pair<std::string, std::string>>>;
 
 // `seed` 0: fed whole; 1: byte by byte; else in pieces of made-up sizes.
 Outcome fed(const std::string &bytes, std::size_t maxHeader, std::size_t maxBody, unsigned seed)
@@ -34,17 +25,15 @@ Outcome fed(const std::string &bytes, std::size_t maxHeader, std::size_t maxBody
     RequestParser parser(maxHeader, maxBody);
     std::size_t at = 0;
     while (at < bytes.size() && parser.state() == RequestParser::State::NeedMore) {
-        std::size_t piece = seed == 0 ? bytes.size() : 1;
-        if (seed > 1) {
+        if (seed > 1)
             seed = seed * 1103515245u + 12345u;
-            piece = 1 + (seed >> 16) % 97;
-        }
+        const std::size_t piece = seed == 0 ? bytes.size() : seed == 1 ? 1 : 1 + (seed >> 16) % 97;
         const std::size_t size = std::min(piece, bytes.size() - at);
         parser.feed(bytes.data() + at, size);
         at += size;
-        FUZZ_CHECK(parser.heldBytes() <=
-                   std::max(maxHeader + 1, maxBody + RequestParser::MaxChunkLine + 3));
-        FUZZ_CHECK(parser.request().body.size() <= maxBody);
+        FUZZ_CHECK(parser.request().body.size() <= maxBody &&
+                   parser.heldBytes() <=
+                       maxBody + std::max(maxHeader + 1, RequestParser::MaxChunkLine + 3));
     }
     const RequestParser::Request &r = parser.request();
     return {parser.state(), parser.status(), parser.reason(), r.method, r.path, r.body, r.headers};
@@ -65,11 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::size_t maxBody = 16 + (data[0] >> 4) * 48;
     const std::string bytes(reinterpret_cast<const char *>(data) + 1, size - 1);
     const Outcome whole = fed(bytes, maxHeader, maxBody, 0);
-    if (whole.state == RequestParser::State::Refused)
-        FUZZ_CHECK(whole.status >= 400 && whole.status < 500 && !whole.reason.empty());
-    else
-        FUZZ_CHECK(whole.status == 0);
-    FUZZ_CHECK(fed(bytes, maxHeader, maxBody, 1) == whole);
-    FUZZ_CHECK(fed(bytes, maxHeader, maxBody, 2 + unsigned(size)) == whole);
+    const auto &[state, status, reason, method, path, body, headers] = whole;
+    FUZZ_CHECK(state == RequestParser::State::Refused
+                   ? status >= 400 && status < 500 && !reason.empty()
+                   : status == 0);
+    FUZZ_CHECK(fed(bytes, maxHeader, maxBody, 1) == whole &&
+               fed(bytes, maxHeader, maxBody, 2 + unsigned(size)) == whole);
     return 0;
 }
