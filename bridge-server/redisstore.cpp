@@ -2,9 +2,14 @@
 
 #include <hiredis/hiredis.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -12,6 +17,12 @@ namespace {
 constexpr timeval Timeout{1, 0};
 // At most this many connections at once; more requests wait for one.
 constexpr int MaxConnections = 16;
+// The subscription connects again this often while Redis is away, and
+// retries settles this often while some wait.
+constexpr int RetryMs = 100;
+// A subscription quiet this long is asked for a PING; one that does not
+// answer within as long again is taken for dead and made anew.
+constexpr auto QuietBeforePing = std::chrono::seconds(5);
 
 // Shared by every script. ARGV[1..3]: the idle time of a joined session, of
 // one not joined, and the time a post or take may wait for its settle.
@@ -138,25 +149,36 @@ return {'ok', first[1], data, chat}
 )lua";
 
 // ARGV[4] the ID, [5] the role, [6] the message number, [7] 1 for a post,
-// [8] 1 when the answer arrived.
+// [8] 1 when the answer arrived, [9] the wake channel, [10] the caller's
+// mark. Returns 2 when a message is now there for a poll of that role: a
+// post made visible, or messages still waiting once the lent one is
+// settled (a poll that came meanwhile found none, as one was out).
 const char *const SettleBody = R"lua(
 local id, role, seq = ARGV[4], ARGV[5], ARGV[6]
 local s = P..'s:'..id
 if redis.call('EXISTS', s) == 0 then return 0 end
 local q, d = P..'q:'..id..':'..role, P..'d:'..id
+local wake = false
 if ARGV[7] == '1' then
   if redis.call('ZREM', P..'p:'..id..':'..role, seq) == 1 then
-    if ARGV[8] == '1' then redis.call('ZADD', q, seq, seq) else redis.call('HDEL', d, seq) end
+    if ARGV[8] == '1' then
+      redis.call('ZADD', q, seq, seq)
+      wake = true
+    else
+      redis.call('HDEL', d, seq)
+    end
   end
 else
-  if redis.call('HGET', s, 'lent'..role) == seq then
-    redis.call('HDEL', s, 'lent'..role, 'lentAt'..role)
-  end
+  local released = redis.call('HGET', s, 'lent'..role) == seq
+  if released then redis.call('HDEL', s, 'lent'..role, 'lentAt'..role) end
   if ARGV[8] == '1' and redis.call('ZREM', q, seq) == 1 then redis.call('HDEL', d, seq) end
+  wake = released and redis.call('ZCARD', q) > 0
 end
 -- A post made visible may have made the queue's key.
 touch(id, clock(), ARGV[7] == '1' and ARGV[8] == '1')
-return 1
+if not wake then return 1 end
+redis.call('PUBLISH', ARGV[9], id..':'..role..':'..ARGV[10])
+return 2
 )lua";
 
 // The sessions not joined yet: ID, name, creation time, order, in order.
@@ -297,12 +319,22 @@ redisReply *command(redisContext *context, const std::vector<std::string> &args)
 } // namespace
 
 RedisStore::RedisStore(const Limits &limits, std::string host, int port, int database)
-    : m_limits(limits), m_host(std::move(host)), m_port(port), m_database(database)
+    : m_limits(limits), m_host(std::move(host)), m_port(port), m_database(database),
+      m_channel("hvd:wake:" + std::to_string(database))
 {
+    if (pipe2(m_nudge, O_NONBLOCK | O_CLOEXEC) != 0)
+        m_nudge[0] = m_nudge[1] = -1;
+    m_listener = std::thread(&RedisStore::listen, this);
 }
 
 RedisStore::~RedisStore()
 {
+    m_stopping = true;
+    nudge();
+    m_listener.join();
+    for (int fd : m_nudge)
+        if (fd >= 0)
+            ::close(fd);
     for (redisContext *context : m_idle)
         redisFree(context);
 }
@@ -349,10 +381,16 @@ redisContext *RedisStore::acquire(std::string *error)
             *error = "no free connection to Redis";
             return nullptr;
         }
-        if (!m_idle.empty()) {
+        while (!m_idle.empty()) {
             redisContext *context = m_idle.back();
             m_idle.pop_back();
-            return context;
+            // An idle connection has nothing to read unless Redis closed it
+            // (it restarted): then the request would fail for nothing.
+            pollfd closed{context->fd, POLLIN, 0};
+            if (poll(&closed, 1, 0) == 0)
+                return context;
+            redisFree(context);
+            --m_open;
         }
         ++m_open;
     }
@@ -473,6 +511,8 @@ Store::Result RedisStore::post(const std::string &id, Role role, const std::stri
     const std::string key = normalisedId(id);
     if (!plausibleId(key))
         return Result::UnknownSession;
+    if (!m_armed)
+        m_armed = true;
     const Reply reply =
         run(Post, {std::to_string(m_limits.maxWaiting), key, roleArg(role), data}, nullptr);
     if (!reply)
@@ -494,6 +534,8 @@ Store::Result RedisStore::take(const std::string &id, Role role, std::string *da
     const std::string key = normalisedId(id);
     if (!plausibleId(key))
         return Result::UnknownSession;
+    if (!m_armed)
+        m_armed = true;
     const Reply reply = run(Take, {key, roleArg(role)}, nullptr);
     if (!reply)
         return Result::Failed;
@@ -512,12 +554,150 @@ Store::Result RedisStore::take(const std::string &id, Role role, std::string *da
 
 void RedisStore::settle(const Ticket &ticket, bool delivered)
 {
-    // When Redis does not answer now, a settled post becomes visible and a
-    // lent message is lent again once settleSeconds have passed.
-    run(Settle,
-        {ticket.session, roleArg(ticket.role), std::to_string(ticket.seq), ticket.post ? "1" : "0",
-         delivered ? "1" : "0"},
-        nullptr);
+    if (trySettle(ticket, delivered))
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        if (m_pending.size() >= MaxPendingSettles) {
+            // Given up: the store's own rule settles it after settleSeconds.
+            m_pending.pop_front();
+            ++m_errors;
+        }
+        m_pending.push_back({ticket, delivered});
+        m_hasPending = true;
+    }
+    nudge();
+}
+
+bool RedisStore::trySettle(const Ticket &ticket, bool delivered)
+{
+    const Reply reply = run(Settle,
+                            {ticket.session, roleArg(ticket.role), std::to_string(ticket.seq),
+                             ticket.post ? "1" : "0", delivered ? "1" : "0", m_channel, m_origin},
+                            nullptr);
+    if (!reply)
+        return false;
+    if (integer(reply.get()) == 2 && m_armed)
+        wake(ticket.session, ticket.role);
+    return true;
+}
+
+void RedisStore::retrySettles()
+{
+    std::deque<PendingSettle> batch;
+    {
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        batch.swap(m_pending);
+        m_hasPending = false;
+    }
+    auto next = batch.begin();
+    while (next != batch.end() && !m_stopping && trySettle(next->ticket, next->delivered))
+        ++next;
+    if (next == batch.end())
+        return;
+    std::lock_guard<std::mutex> lock(m_pendingMutex);
+    m_pending.insert(m_pending.begin(), next, batch.end());
+    while (m_pending.size() > MaxPendingSettles) {
+        m_pending.pop_front();
+        ++m_errors;
+    }
+    m_hasPending = true;
+}
+
+void RedisStore::nudge()
+{
+    if (m_nudge[1] >= 0) {
+        const char byte = 0;
+        // A full pipe is already a nudge.
+        [[maybe_unused]] const ssize_t written = ::write(m_nudge[1], &byte, 1);
+    }
+}
+
+void RedisStore::listen()
+{
+    while (!m_stopping) {
+        redisContext *context = redisConnectWithTimeout(m_host.c_str(), m_port, Timeout);
+        bool ok = context && !context->err && redisSetTimeout(context, Timeout) == REDIS_OK;
+        if (ok) {
+            const Reply subscribed(command(context, {"SUBSCRIBE", m_channel}));
+            ok = subscribed && subscribed.get()->type == REDIS_REPLY_ARRAY;
+        }
+        if (ok) {
+            // Redis answers again: what it missed goes first.
+            if (m_hasPending)
+                retrySettles();
+            follow(context);
+        }
+        if (context)
+            redisFree(context);
+        pollfd stop{m_nudge[0], POLLIN, 0};
+        if (!m_stopping && poll(&stop, 1, RetryMs) > 0) {
+            char bytes[64];
+            while (::read(m_nudge[0], bytes, sizeof bytes) > 0) {
+            }
+        }
+    }
+}
+
+void RedisStore::follow(redisContext *context)
+{
+    using Clock = std::chrono::steady_clock;
+    auto heard = Clock::now();
+    bool pinged = false;
+    while (!m_stopping) {
+        pollfd fds[2] = {{context->fd, POLLIN, 0}, {m_nudge[0], POLLIN, 0}};
+        const int ready = poll(fds, 2, m_hasPending ? RetryMs : 1000);
+        if (ready < 0 && errno != EINTR)
+            return;
+        if (ready > 0 && fds[1].revents) {
+            char bytes[64];
+            while (::read(m_nudge[0], bytes, sizeof bytes) > 0) {
+            }
+        }
+        if (ready > 0 && fds[0].revents) {
+            if (redisBufferRead(context) != REDIS_OK)
+                return;
+            void *raw = nullptr;
+            while (redisGetReplyFromReader(context, &raw) == REDIS_OK && raw) {
+                const Reply reply(static_cast<redisReply *>(raw));
+                raw = nullptr;
+                if (reply.size() == 3 && text(reply.at(0)) == "message")
+                    onPublished(text(reply.at(2)));
+            }
+            if (context->err)
+                return;
+            heard = Clock::now();
+            pinged = false;
+        }
+        const auto quiet = Clock::now() - heard;
+        if (quiet > 2 * QuietBeforePing)
+            return;
+        if (quiet > QuietBeforePing && !pinged) {
+            // Allowed while subscribed; its answer shows the link lives.
+            int done = 0;
+            if (redisAppendCommand(context, "PING") != REDIS_OK)
+                return;
+            while (!done)
+                if (redisBufferWrite(context, &done) != REDIS_OK)
+                    return;
+            pinged = true;
+        }
+        if (m_hasPending)
+            retrySettles();
+    }
+}
+
+void RedisStore::onPublished(const std::string &payload)
+{
+    // "ID:ROLE:ORIGIN"
+    const auto first = payload.find(':');
+    if (!m_armed || first == std::string::npos || payload.size() < first + 3 ||
+        payload[first + 2] != ':' || payload.compare(first + 3, std::string::npos, m_origin) == 0)
+        return;
+    const std::string id = payload.substr(0, first);
+    const char role = payload[first + 1];
+    if (plausibleId(id) && role >= '0' && role < '0' + RoleCount)
+        wake(id, Role(role - '0'));
 }
 
 Store::Result RedisStore::openToJoin(std::vector<SessionInfo> *list)

@@ -10,40 +10,41 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
+
+/// Skips the test when redis-server is not installed; fails it instead when
+/// CI is set, where a missing tool must not pass as a skip.
+#define HVD_REQUIRE_REDIS_SERVER()                                                                 \
+    if (RedisServerProcess::program().isEmpty()) {                                                 \
+        QVERIFY2(!qEnvironmentVariableIsSet("CI"), "redis-server is not installed");               \
+        QSKIP("redis-server is not installed");                                                    \
+    }
 
 class RedisServerProcess
 {
 public:
     ~RedisServerProcess() { kill(); }
 
-    static QString program()
-    {
-        return QStandardPaths::findExecutable(QStringLiteral("redis-server"));
-    }
+    static QString program() { return QStandardPaths::findExecutable("redis-server"); }
 
-    /// Starts the server (again); false when it does not answer PING.
+    /// Starts the server (again); false when it does not answer.
     bool start()
     {
         if (m_port == 0) {
             QTcpServer probe;
-            if (!probe.listen(QHostAddress::LocalHost, 0))
-                return false;
-            m_port = probe.serverPort();
+            m_port = probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
         }
         m_process.start(program(),
                         {QStringLiteral("--port"), QString::number(m_port),
                          QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
                          QStringLiteral("--dir"), m_dir.path(), QStringLiteral("--save"), QString(),
                          QStringLiteral("--appendonly"), QStringLiteral("yes"),
-                         QStringLiteral("--appendfsync"), QStringLiteral("always"),
-                         QStringLiteral("--daemonize"), QStringLiteral("no")});
-        if (!m_process.waitForStarted(5000))
-            return false;
+                         QStringLiteral("--appendfsync"), QStringLiteral("always")});
         // The answer must come from this process, not from another test's
         // server that took the port first.
         const QByteArray ours = "process_id:" + QByteArray::number(m_process.processId());
-        for (int attempt = 0; attempt < 100 && m_process.state() == QProcess::Running; ++attempt) {
+        for (int attempt = 0; attempt < 100 && m_process.waitForStarted(5000); ++attempt) {
             if (command("INFO server").contains(ours))
                 return true;
             QThread::msleep(100);
@@ -55,8 +56,6 @@ public:
     /// append-only file is there after start().
     void kill()
     {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
         m_process.kill();
         m_process.waitForFinished(5000);
     }
@@ -66,19 +65,10 @@ public:
     {
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, quint16(m_port));
-        if (!socket.waitForConnected(1000))
-            return {};
-        socket.write(line + "\r\n");
-        // A bulk answer ("$LENGTH" and the text) or a one-line one.
+        // QUIT: the server closes once it has answered, which ends the read.
+        socket.write(line + "\r\nQUIT\r\n");
         QByteArray answer;
-        const auto whole = [&] {
-            const int line = answer.indexOf("\r\n");
-            if (line < 0)
-                return false;
-            return !answer.startsWith('$') ||
-                   answer.size() >= line + 4 + answer.mid(1, line - 1).toInt();
-        };
-        while (!whole() && socket.waitForReadyRead(2000))
+        while (socket.waitForReadyRead(2000))
             answer += socket.readAll();
         return answer;
     }
