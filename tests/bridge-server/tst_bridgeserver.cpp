@@ -25,7 +25,7 @@ private slots:
 
     void chatQueuesStandApartAndTellWhoReads()
     {
-        QVERIFY(start());
+        QVERIFY(m_bridge.start(*m_server));
         const QByteArray key = m_bridge.newSession("Chat");
         // In turn: the owner, the data posted (none: a poll), the answer's
         // body and whether it says that the other side reads chat.
@@ -64,10 +64,10 @@ private slots:
                                BridgeRequests::getData(key, "ClientChat", "&WaitSeconds=20"));
         QTest::qWait(200);
         QCOMPARE(m_bridge.send(key, "ClientChat", "SERVER:+hi"), 200);
-        QCOMPARE(answerOf(held), QByteArray("SERVER: hi"));
+        QCOMPARE(BridgeRequests::answerOf(held), QByteArray("SERVER: hi"));
         QVERIFY(clock.elapsed() < 2000);
         // A bridge without chat neither announces nor takes it.
-        QVERIFY(start({"--no-chat"}));
+        QVERIFY(m_bridge.start(*m_server, {"--no-chat"}));
         const Answer refused = m_bridge.exchange(BridgeRequests::getData(key, "ClientChat"));
         QCOMPARE(refused.status, 400);
         QVERIFY(!refused.head.contains("X-Bridge-Chat"));
