@@ -79,6 +79,9 @@ private slots:
         chat(&client, army);
         QTRY_VERIFY(output(&client)->text().contains("\r\nSERVER: MAP: Evil.map\r\n"));
         QTRY_VERIFY(output(&host)->text().contains("\r\nCLIENT: " + army + "\r\n"));
+        chat(&host, QByteArray(250, 'x'));
+        QVERIFY(output(&host)->text().contains("cut to one line of 200 characters"));
+        QTRY_VERIFY(output(&client)->text().contains("SERVER: " + QByteArray(200, 'x') + "\r\n"));
         game.chooseAndSend(&host, &client);
         if (QTest::currentTestFailed())
             return;
@@ -139,6 +142,28 @@ private slots:
         QVERIFY(!control<QLineEdit>(&host, "txtSend")->isEnabled());
         QVERIFY(!control<QLineEdit>(&client, "txtSend")->isEnabled());
         QVERIFY(!host.bridgeSession()->chat()->send("SERVER: not sent"));
+    }
+
+    void aChatLineThatFailsIsToldAndNeverSentAgain()
+    {
+        BridgeServerProcess server;
+        QVERIFY(server.start());
+        TempGameFolder dir;
+        QVERIFY(dir.copySamples());
+        RecordedBoxes boxes;
+        HvdHostHTTP host(GameFolder(dir.path()), server.url());
+        QTRY_VERIFY(host.hostBridge()->isRegistered());
+        HvdClientHTTP client(GameFolder(dir.path()), server.url());
+        control<QLineEdit>(&client, "MyPort")->setText(control<QLabel>(&host, "MyPort")->text());
+        click(&client, "Command3");
+        QTRY_VERIFY(control<QLineEdit>(&client, "txtSend")->isEnabled());
+        server.kill();
+        chat(&client, "lost");
+        QTRY_VERIFY(output(&client)->text().contains("could not be sent"));
+        QVERIFY(server.start({"--port", QString::number(server.port())}));
+        chat(&client, "after");
+        QTRY_VERIFY_WITH_TIMEOUT(output(&host)->text().contains("CLIENT: after"), 15000);
+        QVERIFY(!output(&host)->text().contains("CLIENT: lost"));
     }
 
     void failuresWaitingForThePlayerAreShownInABox()
