@@ -76,11 +76,16 @@ void BridgeChat::start(const QByteArray &key)
         return;
     // Requests of an earlier key end silently with its browser object; its
     // waiting lines were meant for that session.
+    const bool wasEnabled = isEnabled();
     ++m_generation;
     BridgeBrowser::release(m_browser);
     m_outbox.clear();
     m_polling = m_posting = false;
+    // Whether the other side reads chat is told anew for the new session.
+    m_peerChat = m_peerChat && trimmed == m_key;
     m_key = trimmed;
+    if (isEnabled() != wasEnabled)
+        emit enabledChanged(isEnabled());
     m_browser = new BridgeBrowser(this);
     m_browser->setBaseUrl(m_bridgeUrl);
     if (m_bridgeChat)
