@@ -249,7 +249,10 @@ void HttpServer::run()
         if (connection->holding) {
             const std::string answer = std::move(connection->waitAnswer);
             endHold(*connection, Metrics::HoldEnd::Shutdown);
-            if (connection->state() == Connection::State::Held) {
+            // Held, or asked again just now (whatever that found was settled
+            // as not delivered above): "Wait".
+            if (connection->state() == Connection::State::Held ||
+                connection->state() == Connection::State::Working) {
                 countEnd(*connection, 200);
                 [[maybe_unused]] const auto written = ::send(
                     connection->fd(), answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);

@@ -160,15 +160,9 @@ private slots:
         const BridgeAnswer full =
             m_bridge.exchange(BridgeRequests::post("Connect.asp", "SessionName=One+more"));
         QCOMPARE(full.status, 429);
-        // Another address still registers.
-        QCOMPARE(m_bridge
-                     .exchange(BridgeRequests::post("Connect.asp", "SessionName=Other"),
-                               QStringLiteral("127.0.0.9"))
-                     .status,
-                 200);
         const BridgeAnswer list = m_bridge.exchange("GET /Bridge/Sessions.asp HTTP/1.1\r\n\r\n");
         QVERIFY2(list.body.size() < 16 * 1024, QByteArray::number(list.body.size()).constData());
-        QVERIFY(list.body.contains("Other") && list.body.contains("not listed"));
+        QVERIFY(list.body.contains("not listed"));
         // Names are cut to 64 characters.
         QVERIFY(list.body.contains(QByteArray("&quot;").repeated(64) + "</td>"));
         QVERIFY(!list.body.contains(QByteArray("&quot;").repeated(65)));
