@@ -171,8 +171,12 @@ void BridgeSession::startPolling(AnswerFunction answer, FailureFunction failure)
 {
     m_answer = std::move(answer);
     m_failure = std::move(failure);
-    if (m_polling)
+    if (m_polling) {
+        // Asked from inside the handling of an answer that may end the poll
+        // (a map that lets the army go out at once): polling goes on.
+        m_pollAgain = m_handling;
         return;
+    }
     m_polling = true;
     emit controlsChanged();
     pollOnce();
@@ -238,7 +242,17 @@ void BridgeSession::pollOnce()
 
 void BridgeSession::pollAnswered(const QByteArray &answer)
 {
-    const Session::Poll result = m_answer ? m_answer(answer) : Session::Poll::Done;
+    // A copy: the function may start the next poll, which replaces it.
+    const AnswerFunction handle = m_answer;
+    m_handling = true;
+    m_pollAgain = false;
+    const Session::Poll result = handle ? handle(answer) : Session::Poll::Done;
+    m_handling = false;
+    if (result == Session::Poll::Done && m_pollAgain) {
+        pollDone(answer);
+        pollOnce();
+        return;
+    }
     if (result == Session::Poll::Done) {
         m_polling = false;
         // During the game a poll ends with the other side's command: now the

@@ -144,6 +144,8 @@ private:
     QQueue<QByteArray> m_outbox;
     bool m_posting = false;
     bool m_polling = false;
+    bool m_handling = false;  // an answer is being handled
+    bool m_pollAgain = false; // a poll was asked for meanwhile
     bool m_closed = false;
     int m_holdSeconds = 0;
     Turn m_turn = Turn::NotPlaying;

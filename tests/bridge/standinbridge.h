@@ -12,7 +12,6 @@
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QPointer>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -27,11 +26,10 @@ public:
     struct Reply
     {
         /// Raw: body is the whole answer, head included; Silent: no answer
-        /// ever, the connection stays open; Broken: an answer cut short;
-        /// Held: a poll parked until a post for its role or its time ends.
-        enum class Kind { Page, Raw, Silent, Broken, Held };
+        /// ever, the connection stays open; Broken: an answer cut short.
+        enum class Kind { Page, Raw, Silent, Broken };
         Kind kind = Kind::Page;
-        QByteArray body; ///< the body element's content (Page); "key/owner" (Held)
+        QByteArray body; ///< the body element's content (Page)
         int delayMs = 0; ///< how long the answer is held back
     };
     struct Request
@@ -68,32 +66,6 @@ public:
     {
         script = [reply](const Request &) { return *reply; };
     }
-    /// Acts as a small bridge that holds polls up to `hold` seconds (0:
-    /// never, and no header): a Connect gets "17", a post is stored for its
-    /// role (and handed at once to a poll held for that role), a poll takes
-    /// the oldest message, else is held when it asks for it, else "Wait".
-    void actAsBridge(int hold)
-    {
-        holdSeconds = hold;
-        script = [this](const Request &request) {
-            Reply reply = defaultReply(request);
-            const QByteArray role =
-                field(request.body, "SessionKey") + "/" + field(request.body, "DataOwner");
-            QList<QByteArray> &stored = m_stored[role];
-            if (request.path.endsWith("SendData.asp")) {
-                stored.append(field(request.body, "SessionData").replace('+', ' '));
-                if (m_parked.contains(role))
-                    answerParked(role, stored.takeFirst());
-            } else if (request.path.endsWith("GetData.asp")) {
-                const int wait = qMin(field(request.body, "WaitSeconds").toInt(), holdSeconds);
-                if (!stored.isEmpty())
-                    reply.body = stored.takeFirst();
-                else if (wait > 0)
-                    reply = {Reply::Kind::Held, role, wait * 1000};
-            }
-            return reply;
-        };
-    }
     QUrl url() const
     {
         return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
@@ -116,15 +88,6 @@ public:
                                                             : "OK";
         return reply;
     }
-    /// One field of a request's form; SessionData runs to the end.
-    static QByteArray field(const QByteArray &body, const QByteArray &name)
-    {
-        const QByteArray form = "&" + body;
-        const int at = form.indexOf("&" + name + "=");
-        const int from = at + int(name.size()) + 2;
-        const int end = name == "SessionData" ? -1 : form.indexOf('&', from);
-        return at < 0 ? QByteArray() : form.mid(from, end < 0 ? -1 : end - from);
-    }
 
 private:
     void read(QTcpSocket *socket)
@@ -142,16 +105,7 @@ private:
         requests.append({path, head, buffer.mid(end + 4), clock.elapsed()});
         m_buffers.remove(socket);
         const Reply reply = script ? script(requests.last()) : defaultReply(requests.last());
-        if (reply.kind == Reply::Kind::Held) {
-            // A newer held poll for the role ends the older one with "Wait".
-            if (m_parked.contains(reply.body))
-                answerParked(reply.body, "Wait");
-            m_parked.insert(reply.body, {socket, index});
-            QTimer::singleShot(reply.delayMs, socket, [this, role = reply.body, socket] {
-                if (m_parked.value(role).socket == socket)
-                    answerParked(role, "Wait");
-            });
-        } else if (reply.kind != Reply::Kind::Silent) {
+        if (reply.kind != Reply::Kind::Silent) {
             QTimer::singleShot(reply.delayMs, socket,
                                [this, socket, reply, index] { answer(socket, index, reply); });
         }
@@ -173,22 +127,9 @@ private:
         requests[index].answeredMs = clock.elapsed();
         socket->disconnectFromHost();
     }
-    void answerParked(const QByteArray &role, const QByteArray &body)
-    {
-        const Parked parked = m_parked.take(role);
-        if (parked.socket)
-            answer(parked.socket, parked.index, {Reply::Kind::Page, body, 0});
-    }
 
-    struct Parked
-    {
-        QPointer<QTcpSocket> socket;
-        int index = -1;
-    };
     QTcpServer m_server;
     QHash<QTcpSocket *, QByteArray> m_buffers;
-    QHash<QByteArray, QList<QByteArray>> m_stored; // by "key/owner"
-    QHash<QByteArray, Parked> m_parked;
 };
 
 /// What a bridge request ended with.
