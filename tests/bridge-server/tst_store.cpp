@@ -176,8 +176,8 @@ private slots:
         QTest::qWait(2500);
         QCOMPARE(taken(), std::string("error"));
         if (m_onRedis)
-            QCOMPARE(m_redis->command("EXISTS hvd:q:" + QByteArray::fromStdString(m_id) + ":3"),
-                     QByteArray(":0\r\n"));
+            QVERIFY(m_redis->command("EXISTS hvd:q:" + QByteArray::fromStdString(m_id) + ":3")
+                        .startsWith(":0\r\n"));
         QVERIFY(!session().empty());
         QCOMPARE(m_store->counts().sessions, int64_t(1));
     }
