@@ -7,6 +7,10 @@
 //   bridge that holds polls (50 moves each way) and for one started with
 //   --hold-seconds 0 (a few moves only: every move waits out five-second
 //   pauses there);
+// - chat: with the holding bridge, after the moves, a chat line typed in one
+//   window until it shows in the other's box, the host's and the client's
+//   lines in turn, each typed the moment the other's has shown (so two lines
+//   make one round trip), median and p99 of the round trips;
 // - idle: with the holding bridge, the process's CPU time and the GetData
 //   requests the bridge counted over 30 seconds of a running game in which
 //   nobody moves (the client's poll held, the host's player to move).
@@ -83,6 +87,7 @@ struct Figures
 {
     double handshakeMs = 0;
     std::vector<double> latencies;
+    std::vector<double> chatRoundTrips;
     double idleWall = 0;
     double idleCpu = 0;
     long idlePolls = 0;
@@ -176,6 +181,47 @@ Figures play(const QUrl &bridge, int moves, bool idle)
     phase.exec();
 
     if (idle) {
+        // Chat, once both chat lines are open.
+        std::vector<double> legs;
+        QByteArray expected;
+        QWidget *target = nullptr;
+        qint64 typedAt = 0;
+        auto type = [&] {
+            const bool fromHost = legs.size() % 2 == 0;
+            target = fromHost ? static_cast<QWidget *>(&client) : &host;
+            const QByteArray line = "line " + QByteArray::number(int(legs.size()));
+            expected = (fromHost ? "SERVER: " : "CLIENT: ") + line + "\r\n";
+            auto *chatLine =
+                control<QLineEdit>(fromHost ? static_cast<QWidget *>(&host) : &client, "txtSend");
+            chatLine->setText(QString::fromLatin1(line));
+            typedAt = clock.nsecsElapsed();
+            QTest::keyClick(chatLine, Qt::Key_Return);
+        };
+        auto shown = [&] {
+            if (!target || !output(target)->text().endsWith(expected))
+                return;
+            target = nullptr;
+            legs.push_back(double(clock.nsecsElapsed() - typedAt) / 1e6);
+            if (legs.size() % 2 == 0)
+                figures.chatRoundTrips.push_back(legs[legs.size() - 2] + legs.back());
+            if (int(legs.size()) < 2 * moves)
+                QTimer::singleShot(0, &phase, type);
+            else
+                phase.quit();
+        };
+        QObject::connect(output(&host), &QPlainTextEdit::textChanged, &phase, shown);
+        QObject::connect(output(&client), &QPlainTextEdit::textChanged, &phase, shown);
+        QTimer open;
+        QObject::connect(&open, &QTimer::timeout, &phase, [&] {
+            if (control<QLineEdit>(&host, "txtSend")->isEnabled() &&
+                control<QLineEdit>(&client, "txtSend")->isEnabled()) {
+                open.stop();
+                type();
+            }
+        });
+        open.start(20);
+        phase.exec();
+
         // The host's player is to move; the client's poll is held.
         const long pollsBefore = getDataRequests(bridge);
         const double cpuBefore = cpuSeconds();
@@ -224,11 +270,19 @@ int main(int argc, char **argv)
                 "%ld GetData requests (goal at most one per %d s)\n",
                 held.idleWall, held.idleCpu, 100.0 * held.idleCpu / held.idleWall, held.idlePolls,
                 HTTPSendReceive::MaxWaitSeconds);
+    std::printf("holding bridge: chat round trips: %zu\n", held.chatRoundTrips.size());
+    std::printf("holding bridge: chat round trip p99: %.3f ms\n",
+                percentile(held.chatRoundTrips, 99));
+    std::printf("holding bridge: chat round trip median: %.3f ms (goal < 50)\n",
+                percentile(held.chatRoundTrips, 50));
     printRelay("bridge that does not hold (a few moves only)", unheld);
-    std::printf("httpgame: holding median %.3f ms, p99 %.3f ms (goals < 20, < 100); without "
-                "holding median %.0f ms, p99 %.0f ms; idle CPU %.3f%%, %ld polls in %.0f s\n",
-                percentile(held.latencies, 50), percentile(held.latencies, 99),
-                percentile(unheld.latencies, 50), percentile(unheld.latencies, 99),
-                100.0 * held.idleCpu / held.idleWall, held.idlePolls, held.idleWall);
+    std::printf(
+        "httpgame: holding median %.3f ms, p99 %.3f ms (goals < 20, < 100); without "
+        "holding median %.0f ms, p99 %.0f ms; idle CPU %.3f%%, %ld polls in %.0f s; chat round "
+        "trip median %.3f ms (goal < 50)\n",
+        percentile(held.latencies, 50), percentile(held.latencies, 99),
+        percentile(unheld.latencies, 50), percentile(unheld.latencies, 99),
+        100.0 * held.idleCpu / held.idleWall, held.idlePolls, held.idleWall,
+        percentile(held.chatRoundTrips, 50));
     return 0;
 }

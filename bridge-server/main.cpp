@@ -40,6 +40,7 @@ struct Options
     Store::Limits limits;
     HttpServer::Limits http;
     int holdSeconds = 25;
+    bool chat = true;
 };
 
 // Returns -1 to go on, else the exit code (0 after --help, 2 on a bad
@@ -100,6 +101,8 @@ int parse(int argc, char **argv, Options *options)
                    "the longest a GetData poll that asks for it is held open until a message "
                    "comes; 0 holds none")
         ->check(CLI::Range(0, 3600));
+    app.add_flag("!--no-chat", options->chat,
+                 "no chat queues (HostChat, ClientChat) and no X-Bridge-Chat on the answers");
     app.add_option("--trusted-proxy", options->http.trustedProxy,
                    "address of a reverse proxy whose X-Forwarded-For names the client");
     app.add_option("--wal-limit-kib", walKib,
@@ -169,7 +172,7 @@ int main(int argc, char **argv)
     Store &store = *opened;
     store.sweep();
 
-    Pages pages(store, options.holdSeconds);
+    Pages pages(store, options.holdSeconds, options.chat);
     HttpServer server(options.http,
                       [&pages](const HttpServer::Request &request, HttpServer::Response &response) {
                           pages.handle(request, response);

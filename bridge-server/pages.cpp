@@ -34,20 +34,6 @@ bool require(const FormBody &form, const char *name, HttpServer::Response &res)
     return false;
 }
 
-bool roleOf(const std::string &owner, Store::Role *role, HttpServer::Response &res)
-{
-    if (owner == "Host") {
-        *role = Store::Role::Host;
-        return true;
-    }
-    if (owner == "Client") {
-        *role = Store::Role::Client;
-        return true;
-    }
-    refuse(res, 400, "DataOwner must be Host or Client, not \"" + Pages::excerpt(owner) + "\".");
-    return false;
-}
-
 // The store could not be reached or could not write: nothing was stored or
 // taken, so the request may simply be sent again.
 void storeFailed(HttpServer::Response &res)
@@ -144,9 +130,34 @@ std::string Pages::excerpt(const std::string &text)
     return out;
 }
 
+namespace {
+const char *const Owners[Store::RoleCount] = {"Host", "Client", "HostChat", "ClientChat"};
+} // namespace
+
+bool Pages::roleOf(const std::string &owner, Store::Role *role, HttpServer::Response &res) const
+{
+    for (int i = 0; i < (m_chat ? Store::RoleCount : 2); ++i) {
+        if (owner == Owners[i]) {
+            *role = Store::Role(i);
+            return true;
+        }
+    }
+    refuse(res, 400,
+           std::string("DataOwner must be Host or Client") +
+               (m_chat ? " (or HostChat or ClientChat for chat lines)" : "") + ", not \"" +
+               Pages::excerpt(owner) + "\".");
+    return false;
+}
+
+void Pages::markPeerChat(const Store::Ticket &ticket, int peerSide, HttpServer::Response &res) const
+{
+    if (m_chat && (ticket.chatReaders & Store::chatBit(peerSide)))
+        res.headers.emplace_back("X-Bridge-Peer-Chat", "1");
+}
+
 std::string Pages::holdKey(const std::string &id, int role)
 {
-    return Store::normalisedId(id) + (role == int(Store::Role::Host) ? "\nHost" : "\nClient");
+    return Store::normalisedId(id) + "\n" + Owners[role & 3];
 }
 
 int Pages::waitSeconds(const std::string &field) const
@@ -169,6 +180,9 @@ void Pages::handle(const HttpServer::Request &request, HttpServer::Response &res
     // Every answer of the four pages tells how long a poll may be held.
     if (m_holdSeconds > 0 && (isData || path == "/Bridge/Sessions.asp"))
         response.headers.emplace_back("X-Bridge-Hold-Seconds", std::to_string(m_holdSeconds));
+    // Every answer tells that chat lines may travel through this bridge.
+    if (m_chat)
+        response.headers.emplace_back("X-Bridge-Chat", "1");
     if (path == "/health")
         return health(request.method, response);
     if (path == "/Bridge/Sessions.asp") {
@@ -228,7 +242,10 @@ void Pages::sendData(const std::string &body, HttpServer::Response &res)
         return;
     const std::string key = form.value("SessionKey");
     Store::Ticket ticket;
-    switch (m_store.post(key, role, form.value("SessionData"), &ticket)) {
+    const Store::Result result = m_store.post(key, role, form.value("SessionData"), &ticket);
+    // The poster's peer is the side that polls this queue.
+    markPeerChat(ticket, Store::sideOf(role), res);
+    switch (result) {
     case Store::Result::Ok: {
         answer(res, "OK");
         // The message becomes visible only once the poster has its answer:
@@ -259,7 +276,9 @@ void Pages::getData(const std::string &body, HttpServer::Response &res)
     const std::string key = form.value("SessionKey");
     std::string data;
     Store::Ticket ticket;
-    switch (m_store.take(key, role, &data, &ticket)) {
+    const Store::Result result = m_store.take(key, role, &data, &ticket);
+    markPeerChat(ticket, 1 - Store::sideOf(role), res);
+    switch (result) {
     case Store::Result::Ok: {
         // The text goes in as HTML: its "<br>" marks become line breaks.
         answer(res, data);

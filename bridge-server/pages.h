@@ -1,11 +1,10 @@
 #pragma once
 
 #include "httpserver.h"
+#include "store.h"
 
 #include <cstddef>
 #include <string>
-
-class Store;
 
 /// The four pages under "/Bridge/": Connect.asp, SendData.asp, GetData.asp
 /// (POST only) and Sessions.asp (GET or POST), and /health for load
@@ -27,8 +26,12 @@ public:
 
     /// `holdSeconds`: the longest a GetData poll that asks for it
     /// (WaitSeconds) is held while nothing waits; announced on every answer
-    /// of the four pages. 0: never held, nothing announced.
-    explicit Pages(Store &store, int holdSeconds = 0) : m_store(store), m_holdSeconds(holdSeconds)
+    /// of the four pages. 0: never held, nothing announced. `chat`: the
+    /// chat queues (DataOwner HostChat and ClientChat) are served and
+    /// announced on every answer; without it they are refused like any
+    /// unknown owner.
+    explicit Pages(Store &store, int holdSeconds = 0, bool chat = true)
+        : m_store(store), m_holdSeconds(holdSeconds), m_chat(chat)
     {
     }
 
@@ -51,6 +54,11 @@ private:
                  HttpServer::Response &response);
     void sendData(const std::string &body, HttpServer::Response &response);
     void getData(const std::string &body, HttpServer::Response &response);
+    /// The role that DataOwner names, or a 400 answer.
+    bool roleOf(const std::string &owner, Store::Role *role, HttpServer::Response &res) const;
+    /// Tells a side that its peer reads chat, once the peer has polled its
+    /// chat queue in the session (`peerSide` 0 the host, 1 the client).
+    void markPeerChat(const Store::Ticket &ticket, int peerSide, HttpServer::Response &res) const;
     /// The seconds a poll asks to be held (its WaitSeconds), at most ours.
     int waitSeconds(const std::string &field) const;
     void sessions(HttpServer::Response &response);
@@ -58,4 +66,5 @@ private:
 
     Store &m_store;
     int m_holdSeconds;
+    bool m_chat;
 };

@@ -32,7 +32,13 @@ local idle, unjoined, settleSec = tonumber(ARGV[1]), tonumber(ARGV[2]), tonumber
 local function clock() return tonumber(redis.call('TIME')[1]) end
 local function keys(id)
   return P..'s:'..id, P..'q:'..id..':0', P..'q:'..id..':1', P..'p:'..id..':0',
-         P..'p:'..id..':1', P..'d:'..id
+         P..'p:'..id..':1', P..'d:'..id,
+         P..'q:'..id..':2', P..'q:'..id..':3', P..'p:'..id..':2', P..'p:'..id..':3'
+end
+-- The sides that have polled their chat queue: 1 the host, 2 the client.
+local function chatReaders(s)
+  local c = redis.call('HMGET', s, 'chat2', 'chat3')
+  return (c[1] and 1 or 0) + (c[2] and 2 or 0)
 end
 -- Each key of the session lives as long as the session may stay idle; the
 -- session's deadline in "all" and in its address's set moves with it. A
@@ -104,13 +110,13 @@ local moved = recover(id, role, t)
 local q, p = P..'q:'..id..':'..role, P..'p:'..id..':'..role
 if redis.call('ZCARD', q) + redis.call('ZCARD', p) >= tonumber(ARGV[4]) then
   touch(id, t, moved)
-  return {'full'}
+  return {'full', chatReaders(s)}
 end
 local seq = redis.call('HINCRBY', s, 'seq', 1)
 redis.call('HSET', P..'d:'..id, seq, ARGV[7])
 redis.call('ZADD', p, t, seq)
 touch(id, t, true)
-return {'ok', seq}
+return {'ok', seq, chatReaders(s)}
 )lua";
 
 // ARGV[4] the ID, [5] the role. One message is out at a time, so a second
@@ -120,24 +126,26 @@ local id, role = ARGV[4], ARGV[5]
 local s = P..'s:'..id
 if redis.call('EXISTS', s) == 0 then return {'unknown'} end
 local t = clock()
-local joins = role == '1' and redis.call('HGET', s, 'joined') ~= '1'
+local joins = (role == '1' or role == '3') and redis.call('HGET', s, 'joined') ~= '1'
+if role == '2' or role == '3' then redis.call('HSETNX', s, 'chat'..role, '1') end
+local chat = chatReaders(s)
 if joins then
   redis.call('HSET', s, 'joined', '1')
   redis.call('ZREM', P..'open', id)
 end
 touch(id, t, recover(id, role, t) or joins)
 local lent = redis.call('HMGET', s, 'lent'..role, 'lentAt'..role)
-if lent[1] and tonumber(lent[2]) > t - settleSec then return {'empty'} end
+if lent[1] and tonumber(lent[2]) > t - settleSec then return {'empty', chat} end
 local q = P..'q:'..id..':'..role
 local first = redis.call('ZRANGE', q, 0, 0)
-if #first == 0 then return {'empty'} end
+if #first == 0 then return {'empty', chat} end
 local data = redis.call('HGET', P..'d:'..id, first[1])
 if not data then
   redis.call('ZREM', q, first[1])
-  return {'empty'}
+  return {'empty', chat}
 end
 redis.call('HSET', s, 'lent'..role, first[1], 'lentAt'..role, t)
-return {'ok', first[1], data}
+return {'ok', first[1], data, chat}
 )lua";
 
 // ARGV[4] the ID, [5] the role, [6] the message number, [7] 1 for a post,
@@ -200,7 +208,7 @@ redis.call('ZREMRANGEBYSCORE', P..'all', '-inf', '(' .. clock())
 local ids = redis.call('ZRANGE', P..'all', 0, -1)
 local waiting = 0
 for _, id in ipairs(ids) do
-  waiting = waiting + redis.call('ZCARD', P..'q:'..id..':0') + redis.call('ZCARD', P..'q:'..id..':1')
+  for role = 0, 3 do waiting = waiting + redis.call('ZCARD', P..'q:'..id..':'..role) end
 end
 return {#ids, waiting}
 )lua";
@@ -239,7 +247,16 @@ bool plausibleId(const std::string &key)
 
 const char *roleArg(Store::Role role)
 {
-    return role == Store::Role::Host ? "0" : "1";
+    static const char *const args[Store::RoleCount] = {"0", "1", "2", "3"};
+    return args[int(role)];
+}
+
+// The last element of a post's or take's reply: who reads chat.
+int chatReadersOf(const redisReply *reply)
+{
+    return reply && reply->type == REDIS_REPLY_ARRAY && reply->elements > 1
+               ? int(integer(reply->element[reply->elements - 1]))
+               : 0;
 }
 
 } // namespace
@@ -503,11 +520,12 @@ Store::Result RedisStore::post(const std::string &id, Role role, const std::stri
     const std::string outcome = text(reply.at(0));
     if (outcome == "unknown")
         return Result::UnknownSession;
+    ticket->chatReaders = chatReadersOf(reply.get());
     if (outcome == "full")
         return Result::QueueFull;
     if (outcome != "ok")
         return Result::Failed;
-    *ticket = Ticket{key, role, integer(reply.at(1)), true};
+    *ticket = Ticket{key, role, integer(reply.at(1)), true, chatReadersOf(reply.get())};
     return Result::Ok;
 }
 
@@ -524,12 +542,13 @@ Store::Result RedisStore::take(const std::string &id, Role role, std::string *da
     const std::string outcome = text(reply.at(0));
     if (outcome == "unknown")
         return Result::UnknownSession;
+    ticket->chatReaders = chatReadersOf(reply.get());
     if (outcome == "empty")
         return Result::Empty;
     if (outcome != "ok")
         return Result::Failed;
     *data = text(reply.at(2));
-    *ticket = Ticket{key, role, integer(reply.at(1)), false};
+    *ticket = Ticket{key, role, integer(reply.at(1)), false, chatReadersOf(reply.get())};
     return Result::Ok;
 }
 
@@ -677,8 +696,8 @@ void RedisStore::onPublished(const std::string &payload)
         return;
     const std::string id = payload.substr(0, first);
     const char role = payload[first + 1];
-    if (plausibleId(id) && (role == '0' || role == '1'))
-        wake(id, role == '0' ? Role::Host : Role::Client);
+    if (plausibleId(id) && role >= '0' && role < '0' + RoleCount)
+        wake(id, Role(role - '0'));
 }
 
 Store::Result RedisStore::openToJoin(std::vector<SessionInfo> *list)

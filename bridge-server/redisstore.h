@@ -20,11 +20,11 @@ struct redisReply;
 /// key lifetimes.
 ///
 /// Keys (all under the prefix "hvd:"): s:ID a hash with the session's name,
-/// address, creation time, order, joined flag, message counter and the
-/// messages lent out; q:ID:ROLE the visible queue (a sorted set of message
-/// numbers); p:ID:ROLE the posts waiting for settle (number by time);
-/// d:ID the messages' texts by number; "all" and a:ADDRESS the open sessions
-/// by the time they expire; "open" the sessions waiting for their client.
+/// address, creation time, order, joined flag, message counter, the
+/// messages lent out and the sides that read chat (chat2, chat3); q:ID:ROLE the visible queue (a
+/// sorted set of message numbers); p:ID:ROLE the posts waiting for settle (number by time); d:ID
+/// the messages' texts by number; "all" and a:ADDRESS the open sessions by the time they expire;
+/// "open" the sessions waiting for their client.
 ///
 /// Connections are pooled, one per worker at most; a connection that fails
 /// is dropped, and the next request connects again (with a one-second

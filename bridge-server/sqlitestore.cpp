@@ -202,7 +202,7 @@ bool SqliteStore::open(const std::string &path, std::string *error)
     while (sqlite3_step(messages) == SQLITE_ROW) {
         const auto found = m_sessions.find(columnBytes(messages, 0));
         const int role = sqlite3_column_int(messages, 1);
-        if (found != m_sessions.end() && (role == 0 || role == 1))
+        if (found != m_sessions.end() && role >= 0 && role < RoleCount)
             found->second.queues[role].ready.insert(sqlite3_column_int64(messages, 2));
     }
     sqlite3_finalize(messages);
@@ -336,6 +336,7 @@ Store::Result SqliteStore::post(const std::string &id, Role role, const std::str
     if (!session)
         return Result::UnknownSession;
     session->lastSeen = now();
+    ticket->chatReaders = session->chatReaders;
     Queue &queue = session->queues[int(role)];
     if (int(queue.ready.size()) + queue.pending >= m_limits.maxWaiting)
         return Result::QueueFull;
@@ -346,7 +347,7 @@ Store::Result SqliteStore::post(const std::string &id, Role role, const std::str
     if (sqlite3_step(insert.get()) != SQLITE_DONE)
         return failed();
     ++queue.pending;
-    *ticket = Ticket{key, role, sqlite3_last_insert_rowid(m_db), true};
+    *ticket = Ticket{key, role, sqlite3_last_insert_rowid(m_db), true, session->chatReaders};
     return Result::Ok;
 }
 
@@ -358,7 +359,10 @@ Store::Result SqliteStore::take(const std::string &id, Role role, std::string *d
     if (!session)
         return Result::UnknownSession;
     session->lastSeen = now();
-    if (role == Role::Client && !session->joined) {
+    if (isChat(role))
+        session->chatReaders |= chatBit(sideOf(role));
+    ticket->chatReaders = session->chatReaders;
+    if (sideOf(role) == 1 && !session->joined) {
         // The client has joined: the session leaves the public list.
         session->joined = true;
         Statement update(m_updateJoined);
@@ -381,7 +385,7 @@ Store::Result SqliteStore::take(const std::string &id, Role role, std::string *d
         return failed();
     *data = columnBytes(read.get(), 0);
     queue.lent = seq;
-    *ticket = Ticket{key, role, seq, false};
+    *ticket = Ticket{key, role, seq, false, session->chatReaders};
     return Result::Ok;
 }
 

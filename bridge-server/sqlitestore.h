@@ -54,7 +54,8 @@ private:
         int64_t savedSeen = 0;
         int64_t order = 0; // the row number: the order of registration
         bool joined = false;
-        Queue queues[2];
+        int chatReaders = 0; // kept in memory: the readers poll again soon
+        Queue queues[RoleCount];
     };
 
     using Sessions = std::unordered_map<std::string, Session>;

@@ -9,10 +9,10 @@
 #include <vector>
 
 /// Where the bridge keeps its sessions and the messages waiting in them.
-/// Each session holds one queue per role ("Host", "Client"), delivered oldest
-/// first. The pages talk to this interface only; SqliteStore keeps everything
-/// in one file for one server, RedisStore in Redis, shared by any number of
-/// servers. All methods are safe to call from several threads at once.
+/// Each session holds one queue per role ("Host", "Client", and the chat
+/// lines to each side, "HostChat", "ClientChat"), delivered oldest first. The pages talk to this
+/// interface only; SqliteStore keeps everything in one file for one server, RedisStore in Redis,
+/// shared by any number of servers. All methods are safe to call from several threads at once.
 ///
 /// Posting and taking are two steps, so that nothing is lost or doubled when
 /// a client goes away: post() stores a message that no poll sees yet, take()
@@ -21,7 +21,14 @@
 class Store
 {
 public:
-    enum class Role { Host = 0, Client = 1 };
+    enum class Role { Host = 0, Client = 1, HostChat = 2, ClientChat = 3 };
+    static constexpr int RoleCount = 4;
+
+    /// The side that polls `role`'s queue: 0 the host, 1 the client.
+    static int sideOf(Role role) { return int(role) % 2; }
+    static bool isChat(Role role) { return int(role) >= 2; }
+    /// Ticket::chatReaders: the bit of the side that has polled its chat queue.
+    static int chatBit(int side) { return 1 << side; }
 
     /// What a request on a session came to. Failed: the store could not be
     /// reached or could not write.
@@ -69,6 +76,9 @@ public:
         Role role = Role::Host;
         int64_t seq = 0;
         bool post = false;
+        /// The sides (chatBit()) that have polled their chat queue in this
+        /// session; filled by post() and take() whenever the session exists.
+        int chatReaders = 0;
     };
 
     /// What the store holds, for monitoring: open sessions, messages waiting
@@ -94,8 +104,9 @@ public:
     virtual Result post(const std::string &id, Role role, const std::string &data,
                         Ticket *ticket) = 0;
     /// Lends out the oldest message for `role` of session `id` (Empty: none,
-    /// also while another poll holds the oldest). A take for the Client
-    /// joins the session: it leaves the public list.
+    /// also while another poll holds the oldest). A take for the Client (or
+    /// its chat) joins the session: it leaves the public list. A take for a
+    /// chat queue marks its side as one that reads chat.
     virtual Result take(const std::string &id, Role role, std::string *data, Ticket *ticket) = 0;
     /// Ends a post or take: `delivered` keeps the post (removes the taken
     /// message), otherwise the post is removed (the message stays waiting).

@@ -88,6 +88,8 @@ void BridgeReply::onNetworkFinished()
         bool ok = false;
         const int hold = m_reply->rawHeader("X-Bridge-Hold-Seconds").trimmed().toInt(&ok);
         m_holdSeconds = ok && hold > 0 ? qMin(hold, int(MaxHoldSeconds)) : 0;
+        m_chat = m_reply->rawHeader("X-Bridge-Chat").trimmed() == "1";
+        m_peerChat = m_reply->rawHeader("X-Bridge-Peer-Chat").trimmed() == "1";
     }
     if (status.isValid() && status.toInt() >= 400) {
         // The server's error pages explain themselves; show that text, not

@@ -80,6 +80,11 @@ public:
     /// "X-Bridge-Hold-Seconds" (at most MaxHoldSeconds): 0 when its answer
     /// had no such header, -1 when no answer came at all.
     int holdSeconds() const { return m_holdSeconds; }
+    /// The server carries chat lines ("X-Bridge-Chat: 1" on its answer).
+    bool announcesChat() const { return m_chat; }
+    /// The other side of the session reads its chat lines
+    /// ("X-Bridge-Peer-Chat: 1" on the answer).
+    bool peerReadsChat() const { return m_peerChat; }
 
     /// Ends the request without any signal (used when the browser object is
     /// released while a request is still out).
@@ -112,6 +117,8 @@ private:
     QTimer *m_slowTimer = nullptr;
     QTimer *m_limitTimer = nullptr;
     int m_holdSeconds = -1;
+    bool m_chat = false;
+    bool m_peerChat = false;
     bool m_finished = false;
     bool m_ok = false;
     Failure m_failure = Failure::None;

@@ -1,5 +1,6 @@
 #include "bridgesession.h"
 
+#include "bridgechat.h"
 #include "bridgereply.h"
 #include "commandrelay.h"
 #include "httpsendreceive.h"
@@ -42,8 +43,10 @@ constexpr qint64 HeldAtLeastMs = 1000;
 } // namespace
 
 BridgeSession::BridgeSession(Session *session, const QUrl &bridgeUrl, QObject *parent)
-    : QObject(parent), m_session(session), m_bridgeUrl(bridgeUrl)
+    : QObject(parent), m_session(session), m_chat(new BridgeChat(session->role(), bridgeUrl, this)),
+      m_bridgeUrl(bridgeUrl)
 {
+    connect(m_chat, &BridgeChat::enabledChanged, this, &BridgeSession::controlsChanged);
     m_session->setParent(this);
     m_session->setSendFunction([this](const QByteArray &message) { return post(message); });
     connect(m_session, &Session::controlsChanged, this, &BridgeSession::controlsChanged);
@@ -65,11 +68,13 @@ void BridgeSession::setOutputBox(OutputBox *box)
 {
     m_box = box;
     m_session->setOutputBox(box);
+    m_chat->setOutputBox(box);
 }
 
 void BridgeSession::close()
 {
     m_closed = true;
+    m_chat->close();
     m_session->gameStopped();
     BridgeBrowser::release(m_browser);
 }
@@ -88,6 +93,7 @@ void BridgeSession::noteHold(const BridgeReply *reply)
     // A request that got no answer says nothing about holding.
     if (reply->holdSeconds() >= 0)
         m_holdSeconds = reply->holdSeconds();
+    m_chat->noteAnswer(reply);
 }
 
 void BridgeSession::append(const QByteArray &line)

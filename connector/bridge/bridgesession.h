@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <functional>
 
+class BridgeChat;
 class BridgeReply;
 class OutputBox;
 
@@ -57,6 +58,8 @@ public:
     QUrl bridgeUrl() const { return m_bridgeUrl; }
     /// The current browser object; null before one was made.
     BridgeBrowser *browser() const { return m_browser.data(); }
+    /// The chat lines through the bridge, beside the game's messages.
+    BridgeChat *chat() const { return m_chat; }
     /// Where the session's lines go; may be null.
     void setOutputBox(OutputBox *box);
 
@@ -134,6 +137,7 @@ private:
     void append(const QByteArray &line);
 
     Session *m_session;
+    BridgeChat *m_chat;
     QUrl m_bridgeUrl;
     QPointer<BridgeBrowser> m_browser;
     OutputBox *m_box = nullptr;

@@ -1,5 +1,6 @@
 #include "clientbridgesession.h"
 
+#include "bridgechat.h"
 #include "clientsession.h"
 #include "httpsendreceive.h"
 #include "messages.h"
@@ -33,6 +34,8 @@ void ClientBridgeSession::fetchMap()
     if (!m_client->connectEnabled() || isClosed())
         return;
     createBrowser();
+    // The Session ID is known now: chat lines may come.
+    chat()->start(m_key);
     m_client->mapFetchStarted();
     startPolling([this](const QByteArray &answer) { return m_client->mapAnswer(answer); },
                  [this](const QString &error) {

@@ -1,5 +1,6 @@
 #include "hostbridgesession.h"
 
+#include "bridgechat.h"
 #include "bridgereply.h"
 #include "hostsession.h"
 #include "httpsendreceive.h"
@@ -40,6 +41,7 @@ void HostBridgeSession::registerGame(const QByteArray &sessionName)
         }
         m_registering = false;
         m_key = key;
+        chat()->start(m_key);
         m_host->registered();
         emit registered(answer);
         emit controlsChanged();

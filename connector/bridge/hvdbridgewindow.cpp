@@ -1,13 +1,15 @@
 #include "hvdbridgewindow.h"
 
+#include "bridgechat.h"
 #include "outputtextbox.h"
 
 #include <QCloseEvent>
+#include <QLineEdit>
 
 HvdBridgeWindow::HvdBridgeWindow(const GameFolder &folder, Role role, QWidget *parent)
     : SessionWindow(folder, role, parent)
 {
-    // The HTTP windows' output box keeps the focus: their chat line stays
+    // The HTTP windows' output box keeps the focus while their chat line is
     // disabled.
     outputBox()->setPassFocus(false);
 }
@@ -30,10 +32,18 @@ void HvdBridgeWindow::showFailure(const QString &text)
                       SessionDialogs::Icon::Exclamation);
 }
 
+void HvdBridgeWindow::updateChatLine()
+{
+    const bool enabled = m_bridge->chat()->isEnabled();
+    chatLine()->setEnabled(enabled);
+    outputBox()->setPassFocus(enabled);
+}
+
 void HvdBridgeWindow::chatEntered(const QByteArray &line)
 {
-    // Over the bridge a chat line is only shown in the own box.
-    m_bridge->session()->chatEntered(line);
+    // Without chat through the bridge the line is only shown in the own box.
+    if (!m_bridge->chat()->send(line))
+        m_bridge->session()->chatEntered(line);
 }
 
 void HvdBridgeWindow::closeEvent(QCloseEvent *event)

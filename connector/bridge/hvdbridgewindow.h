@@ -6,8 +6,9 @@
 /// What the two HTTP session windows share over their bridge session (the
 /// widget-free core that holds the posts, polls, pauses and turns): the
 /// output box that shows the session's lines, the box that shows a failure
-/// waiting for the player, the chat line shown only in the own box, and the
-/// end of the session when the window closes.
+/// waiting for the player, the chat line (sent only through a bridge that
+/// carries chat to a side that reads it, else shown only in the own box), and
+/// the end of the session when the window closes.
 class HvdBridgeWindow : public SessionWindow
 {
     Q_OBJECT
@@ -28,6 +29,9 @@ protected:
     /// and mirrors its states; called once the derived window made its core.
     void attachBridgeSession(BridgeSession *bridge);
 
+    /// The chat line is enabled while the bridge carries chat and the other
+    /// side reads it; the output box then hands the focus on to it.
+    void updateChatLine();
     void chatEntered(const QByteArray &line) override;
     void closeEvent(QCloseEvent *event) override;
 

@@ -157,5 +157,5 @@ void HvdClientHTTP::updateControls()
     m_getMap->setEnabled(m_session->connectEnabled());
     m_send->setEnabled(m_bridge->sendEnabled());
     startButton()->setEnabled(m_session->startEnabled());
-    chatLine()->setEnabled(m_session->chatEnabled());
+    updateChatLine();
 }

@@ -177,5 +177,5 @@ void HvdHostHTTP::updateControls()
         return;
     m_send->setEnabled(m_bridge->sendEnabled());
     startButton()->setEnabled(m_session->startEnabled());
-    chatLine()->setEnabled(m_session->chatEnabled());
+    updateChatLine();
 }

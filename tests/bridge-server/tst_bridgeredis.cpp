@@ -75,6 +75,16 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(m_on[0].send(key, "Client", "m3"), 200);
         QCOMPARE(parsedAnswer(rawAnswer(held.get())).body, QByteArray("m3"));
+        // A chat poll held on the second is woken by a chat line posted to
+        // the first; the host then learns there that the client reads chat.
+        const auto chat =
+            rawRequest(m_on[1].port, BridgeRequests::getData(key, "ClientChat", "&WaitSeconds=20"));
+        QTest::qWait(200);
+        QCOMPARE(m_on[0].send(key, "ClientChat", "SERVER:+MAP:+x.map"), 200);
+        QCOMPARE(parsedAnswer(rawAnswer(chat.get())).body, QByteArray("SERVER: MAP: x.map"));
+        const BridgeAnswer host = m_on[0].exchange(BridgeRequests::getData(key, "Host"));
+        QVERIFY(host.head.contains("\r\nX-Bridge-Peer-Chat: 1"));
+        QCOMPARE(host.body, QByteArray("Wait"));
         // The client has joined on either instance: the session is not listed.
         const QByteArray list = BridgeRequests::post("Sessions.asp", QByteArray(1, '\0'));
         QVERIFY(!m_on[0].exchange(list).body.contains(key));

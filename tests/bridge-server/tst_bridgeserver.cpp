@@ -23,6 +23,56 @@ class TestBridgeServer : public QObject
 private slots:
     void init() { m_server = std::make_unique<BridgeServerProcess>(); }
 
+    void chatQueuesStandApartAndTellWhoReads()
+    {
+        QVERIFY(m_bridge.start(*m_server));
+        const QByteArray key = m_bridge.newSession("Chat");
+        // In turn: the owner, the data posted (none: a poll), the answer's
+        // body and whether it says that the other side reads chat.
+        const struct
+        {
+            const char *owner;
+            QByteArray data;
+            const char *body;
+            bool peerChat;
+        } steps[] = {
+            {"HostChat", "CLIENT:+MAP:+x.map", "OK", false},
+            {"Host", "ARMYDATA:+a", "OK", false},
+            {"ClientChat", {}, "Wait", false},
+            {"Host", {}, "ARMYDATA: a", true},
+            {"Client", "SAVEDATA1:+s", "OK", true},
+            {"HostChat", {}, "CLIENT: MAP: x.map", true},
+            {"HostChat", {}, "Wait", true},
+            {"Client", {}, "SAVEDATA1: s", true},
+            {"Client", {}, "Wait", true},
+        };
+        for (const auto &step : steps) {
+            const Answer answer = m_bridge.exchange(
+                step.data.isNull()
+                    ? BridgeRequests::getData(key, step.owner)
+                    : BridgeRequests::post("SendData.asp", "SessionKey=" + key +
+                                                               "&DataOwner=" + step.owner +
+                                                               "&SessionData=" + step.data));
+            QVERIFY(answer.head.contains("\r\nX-Bridge-Chat: 1"));
+            QCOMPARE(answer.head.contains("\r\nX-Bridge-Peer-Chat: 1"), step.peerChat);
+            QCOMPARE(answer.body, QByteArray(step.body));
+        }
+        // A held chat poll is woken by a chat line.
+        QElapsedTimer clock;
+        clock.start();
+        auto held = rawRequest(m_bridge.port,
+                               BridgeRequests::getData(key, "ClientChat", "&WaitSeconds=20"));
+        QTest::qWait(200);
+        QCOMPARE(m_bridge.send(key, "ClientChat", "SERVER:+hi"), 200);
+        QCOMPARE(BridgeRequests::answerOf(held), QByteArray("SERVER: hi"));
+        QVERIFY(clock.elapsed() < 2000);
+        // A bridge without chat neither announces nor takes it.
+        QVERIFY(m_bridge.start(*m_server, {"--no-chat"}));
+        const Answer refused = m_bridge.exchange(BridgeRequests::getData(key, "ClientChat"));
+        QCOMPARE(refused.status, 400);
+        QVERIFY(!refused.head.contains("X-Bridge-Chat"));
+    }
+
     void badRequestsGetClearAnswers()
     {
         QVERIFY(m_bridge.start(*m_server));
@@ -70,8 +120,8 @@ private slots:
         QCOMPARE(raw, "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=windows-1252\r\n"
                       "Content-Length: 67\r\nConnection: close\r\nX-Content-Type-Options: "
                       "nosniff\r\nCache-Control: no-store\r\n" +
-                          (hold == "0" ? QByteArray() : "X-Bridge-Hold-Seconds: 2\r\n") + "\r\n" +
-                          page);
+                          (hold == "0" ? QByteArray() : "X-Bridge-Hold-Seconds: 2\r\n") +
+                          "X-Bridge-Chat: 1\r\n\r\n" + page);
     }
 
     void heldPollGetsThePostAndNothingIsLost()

@@ -118,6 +118,33 @@ private slots:
         QVERIFY(m_store->healthy(&data));
     }
 
+    void chatQueuesStandApartAndTellWhoReads()
+    {
+        // Posting marks no reader; the cap counts per chat queue.
+        Store::Ticket ticket;
+        QCOMPARE(m_store->post(m_id, Role::HostChat, "CLIENT: MAP: x", &ticket), Result::Ok);
+        QCOMPARE(ticket.chatReaders, 0);
+        m_store->settle(ticket, true);
+        posted("CLIENT: 2", Role::HostChat);
+        posted("CLIENT: 3", Role::HostChat);
+        QCOMPARE(m_store->post(m_id, Role::HostChat, "4", &ticket), Result::QueueFull);
+        posted("ARMYDATA: x");
+        // The client's chat poll marks it as a reader and joins.
+        std::string data;
+        QCOMPARE(m_store->take(m_id, Role::ClientChat, &data, &ticket), Result::Empty);
+        QCOMPARE(ticket.chatReaders, Store::chatBit(1));
+        std::vector<Store::SessionInfo> open;
+        QCOMPARE(m_store->openToJoin(&open), Result::Ok);
+        QVERIFY(open.empty());
+        for (const char *line : {"ARMYDATA: x", "Wait"})
+            QCOMPARE(taken(), std::string(line));
+        for (const char *line : {"CLIENT: MAP: x", "CLIENT: 2", "CLIENT: 3", "Wait"})
+            QCOMPARE(taken(Role::HostChat), std::string(line));
+        QCOMPARE(m_store->post(m_id, Role::Client, "m", &ticket), Result::Ok);
+        QCOMPARE(ticket.chatReaders, Store::chatBit(0) | Store::chatBit(1));
+        m_store->settle(ticket, true);
+    }
+
     void capsHoldAndCountsAdd()
     {
         QVERIFY(!session().empty() && !session().empty());
@@ -144,9 +171,13 @@ private slots:
         QVERIFY(m_store = make(1));
         m_id = session();
         posted("lost with it");
+        posted("and the chat", Role::ClientChat);
         QVERIFY(!session().empty() && !session().empty() && !session("10.0.0.2").empty());
         QTest::qWait(2500);
         QCOMPARE(taken(), std::string("error"));
+        if (m_onRedis)
+            QVERIFY(m_redis->command("EXISTS hvd:q:" + QByteArray::fromStdString(m_id) + ":3")
+                        .startsWith(":0\r\n"));
         QVERIFY(!session().empty());
         QCOMPARE(m_store->counts().sessions, int64_t(1));
     }

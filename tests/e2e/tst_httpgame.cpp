@@ -5,6 +5,7 @@
 // Session ID box and its buttons; the accessible rows of a file list.
 
 #include "../bridge-server/bridgeserverprocess.h"
+#include "bridgechat.h"
 #include "gamechecks.h"
 #include "hostbridgesession.h"
 #include "hvdclienthttp.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
 
 class TestHttpGame : public QObject
@@ -67,17 +69,102 @@ private slots:
         QTRY_VERIFY(!view);
         QTest::qWait(200);
         QVERIFY(!button(&client, "Command2")->isEnabled());
+        // Both read chat, so both chat lines open; lines that look like game
+        // messages stay chat, before the game and during it (checkPlayedGame
+        // finds nothing of them in the game files).
+        QTRY_VERIFY(control<QLineEdit>(&host, "txtSend")->isEnabled() &&
+                    control<QLineEdit>(&client, "txtSend")->isEnabled());
+        const QByteArray army = "ARMYDATA: " + QByteArray("012 ").repeated(40);
+        chat(&host, "MAP: Evil.map");
+        chat(&client, army);
+        QTRY_VERIFY(output(&client)->text().contains("\r\nSERVER: MAP: Evil.map\r\n"));
+        QTRY_VERIFY(output(&host)->text().contains("\r\nCLIENT: " + army + "\r\n"));
+        chat(&host, QByteArray(250, 'x'));
+        QVERIFY(output(&host)->text().contains("cut to one line of 200 characters"));
+        QTRY_VERIFY(output(&client)->text().contains("SERVER: " + QByteArray(200, 'x') + "\r\n"));
         game.chooseAndSend(&host, &client);
         if (QTest::currentTestFailed())
             return;
+        QByteArray seen; // the chat lines that reached the other box
+        for (QWidget *window : {static_cast<QWidget *>(&host), static_cast<QWidget *>(&client)})
+            connect(output(window), &QPlainTextEdit::textChanged, this,
+                    [&seen, window, isHost = window == &host] {
+                        for (const QByteArray &line : output(window)->text().split('\n'))
+                            seen += line.contains(isHost ? "CLIENT: <" : "SERVER: S") ? line : "";
+                    });
 
         // The client may start first: it waits for the host's opening move.
         click(&client, "Command1");
         QTest::qWait(200);
         QCOMPARE(game.clientDir.read(QStringLiteral("GameLog.txt")).count('\n'), 1);
         click(&host, "Command1");
+        chat(&client, "<Root><Command FlagID=\"5001\" Direction=\"N\" SerpentJump=\"No\"/></Root>");
+        chat(&host, "SAVEDATA1: " + army);
+        QTRY_VERIFY(seen.contains("CLIENT: <Root><Command FlagID=\"5001\"") &&
+                    seen.contains("SERVER: SAVEDATA1: ARMYDATA"));
         game.checkPlayedGame();
         QVERIFY2(boxes.boxes().isEmpty(), qPrintable(boxes.boxes().value(0).text));
+    }
+
+    void chatLineStaysDisabledWithoutChatOnBothEnds_data()
+    {
+        QTest::addColumn<bool>("bridgeChat");
+        QTest::newRow("bridge without chat") << false;
+        QTest::newRow("peer that never polls chat") << true;
+    }
+
+    void chatLineStaysDisabledWithoutChatOnBothEnds()
+    {
+        QFETCH(bool, bridgeChat);
+        BridgeServerProcess server;
+        QVERIFY(server.start(bridgeChat ? QStringList() : QStringList{"--no-chat"}));
+        TempGameFolder dir;
+        QVERIFY(dir.copySamples());
+        RecordedBoxes boxes;
+        HvdHostHTTP host(GameFolder(dir.path()), server.url());
+        QTRY_VERIFY(host.hostBridge()->isRegistered());
+        const QString key = control<QLabel>(&host, "MyPort")->text().trimmed();
+        // Our client on a bridge without chat; else one that polls only for
+        // the game's messages.
+        HvdClientHTTP client(GameFolder(dir.path()), server.url());
+        BridgeBrowser peer;
+        peer.setBaseUrl(server.url());
+        if (bridgeChat) {
+            for (int i = 0; i < 4; ++i)
+                QSignalSpy(HTTPSendReceive::BridgeGetData(&peer, key.toLatin1(), "Client"),
+                           &BridgeReply::finished)
+                    .wait(5000);
+        } else {
+            control<QLineEdit>(&client, "MyPort")->setText(key);
+            click(&client, "Command3");
+        }
+        QTest::qWait(3000);
+        QVERIFY(!control<QLineEdit>(&host, "txtSend")->isEnabled());
+        QVERIFY(!control<QLineEdit>(&client, "txtSend")->isEnabled());
+        QVERIFY(!host.bridgeSession()->chat()->send("SERVER: not sent"));
+    }
+
+    void aChatLineThatFailsIsToldAndNeverSentAgain()
+    {
+        BridgeServerProcess server;
+        QVERIFY(server.start());
+        TempGameFolder dir;
+        QVERIFY(dir.copySamples());
+        RecordedBoxes boxes;
+        HvdHostHTTP host(GameFolder(dir.path()), server.url());
+        QTRY_VERIFY(host.hostBridge()->isRegistered());
+        HvdClientHTTP client(GameFolder(dir.path()), server.url());
+        control<QLineEdit>(&client, "MyPort")->setText(control<QLabel>(&host, "MyPort")->text());
+        click(&client, "Command3");
+        QTRY_VERIFY(control<QLineEdit>(&client, "txtSend")->isEnabled());
+        server.kill();
+        QTRY_COMPARE(boxes.boxes().size(), 1); // the map fetch fails first
+        chat(&client, "lost");
+        QTRY_VERIFY(output(&client)->text().contains("could not be sent"));
+        QVERIFY(server.start({"--port", QString::number(server.port())}));
+        chat(&client, "after");
+        QTRY_VERIFY_WITH_TIMEOUT(output(&host)->text().contains("CLIENT: after"), 15000);
+        QVERIFY(!output(&host)->text().contains("CLIENT: lost"));
     }
 
     void failuresWaitingForThePlayerAreShownInABox()
