@@ -11,22 +11,15 @@
 
 namespace Armies {
 
-using Rows = QList<QByteArray>;
-
-/// The 40 rows of an army file with flags on the given cells: row, column,
-/// kind (1 to 12).
-inline Rows army(const QList<ArmyTexts::Flag> &flags)
-{
-    return GameFolder::splitLines(ArmyTexts::army(flags)).mid(1);
-}
-
-/// The save file of the side whose army is `own`.
-inline QByteArray save(const Rows &own, const Rows &opponent)
+/// The save file of the side whose army has the flags `own` (row, column,
+/// kind 1 to 12).
+inline QByteArray save(const QList<ArmyTexts::Flag> &own, const QList<ArmyTexts::Flag> &opponent)
 {
     QByteArray save = "Castle\r\n";
-    for (const QByteArray &row : own)
+    for (const QByteArray &row : GameFolder::splitLines(ArmyTexts::army(own)).mid(1))
         save += markSide(row, 'B') + "\r\n";
-    for (auto row = opponent.crbegin(); row != opponent.crend(); ++row)
+    const QList<QByteArray> theirs = GameFolder::splitLines(ArmyTexts::army(opponent)).mid(1);
+    for (auto row = theirs.crbegin(); row != theirs.crend(); ++row)
         save += markSide(halfTurnRow(*row), 'R') + "\r\n";
     return save;
 }
@@ -44,8 +37,8 @@ inline bool setUpHost(const TempGameFolder &folder, const QByteArray &script,
            folder.write(QStringLiteral("Control.ini"),
                         "Castle.map\r\nHostGame.sav\r\n" + fullScreen + "\r\nHost\r\n") &&
            folder.write(QStringLiteral("HostGame.sav"),
-                        Armies::save(Armies::army({{20, 30, 1}, {31, 19, 5}, {31, 20, 12}}),
-                                     Armies::army({{34, 34, 2}, {19, 7, 12}}))) &&
+                        Armies::save({{20, 30, 1}, {31, 19, 5}, {31, 20, 12}},
+                                     {{34, 34, 2}, {19, 7, 12}})) &&
            folder.write(QStringLiteral("EngineScript.txt"), script);
 }
 

@@ -1,13 +1,11 @@
-// The engine's game on a real game folder: its listed moves and the files it
-// leaves, the program on files it cannot use, and its board window, where the
-// test stands in for the connector and the other player, writing their moves
-// in this side's numbers. The script's directives are driven by every test
-// here and the whole-game tests, their bounds by fuzz_engine_files.
+// The engine program on a save it cannot use, and its board window in a
+// person's game, where the test stands in for the connector and the other
+// player, writing their moves in this side's numbers. Listed moves are played
+// by the whole-game tests, the script's bounds by fuzz_engine_files.
 
 #include "armies.h"
 #include "boardview.h"
 #include "boardwindow.h"
-#include "enginecommand.h"
 #include "enginefolder.h"
 #include "enginegame.h"
 
@@ -53,42 +51,30 @@ class TestEngineGame : public QObject
     Q_OBJECT
 
 private slots:
-    void unusableFilesEndTheProgram_data()
+    void aSaveTooLargeEndsTheProgram()
     {
-        // A save the board cannot read is refused with an error text on any
-        // bytes (fuzz_engine_files); here the program ends on it.
-        QTest::addColumn<QByteArray>("save");
-        QTest::addColumn<QByteArray>("logged");
-        QTest::newRow("save too large")
-            << QByteArray(EngineFolder::MaxFileBytes + 1, '0') << QByteArray("larger than");
-        QTest::newRow("no Control.ini") << QByteArray() << QByteArray();
-    }
-
-    void unusableFilesEndTheProgram()
-    {
-        QFETCH(QByteArray, save);
-        QFETCH(QByteArray, logged);
+        // Any save the board cannot read is refused with an error text
+        // (fuzz_engine_files); here the program ends on one, found without
+        // regard to letter case, and sends nothing.
         TempGameFolder folder;
-        QVERIFY(folder.installEngine());
-        if (!save.isEmpty()) {
-            // The engine matches names without regard to letter case.
-            QVERIFY(setUpHost(folder, "moves 3 1\r\nwindow hidden\r\n"));
-            QVERIFY(QFile::remove(folder.file(QStringLiteral("HostGame.sav"))));
-            QVERIFY(folder.write(QStringLiteral("HOSTGAME.SAV"), save));
-        }
+        QVERIFY(folder.installEngine() && setUpHost(folder, "window hidden\r\n"));
+        QVERIFY(QFile::remove(folder.file(QStringLiteral("HostGame.sav"))));
+        QVERIFY(folder.write(QStringLiteral("HOSTGAME.SAV"),
+                             QByteArray(EngineFolder::MaxFileBytes + 1, '0')));
         QProcess engine;
         engine.setWorkingDirectory(folder.path());
         engine.start(folder.file(QStringLiteral("HvdAIS2p.EXE")));
         QVERIFY(engine.waitForFinished(10000));
         QCOMPARE(engine.exitCode(), 1);
-        QVERIFY(folder.read(QStringLiteral("EngineLog.txt")).contains(logged));
+        QVERIFY(folder.read(QStringLiteral("EngineLog.txt")).contains("larger than"));
         QVERIFY(!QFile::exists(folder.file(QStringLiteral("Send/AICommand.xml"))));
     }
 
     void aPersonPlaysToTheKind12Flag()
     {
-        Host host("player person\r\n");
+        Host host("player person\r\n", "1");
         QVERIFY(QTest::qWaitForWindowExposed(host.window.get()) && host.hintShown());
+        QVERIFY(host.window->isFullScreen());
         // Refused moves explain themselves and write nothing.
         host.click(31, 19);
         QTest::keyClick(host.window->view(), Qt::Key_Up);
@@ -108,21 +94,6 @@ private slots:
         auto *moves = host.window->findChild<QListWidget *>(QStringLiteral("lstMoves"));
         QCOMPARE(moves->item(2)->text(),
                  QStringLiteral("3. Host: flag 5002 (kind 1) east, takes a kind 12 flag"));
-    }
-
-    void listedMovesSkipWhatCannotBeMadeAndGameOverSaysWhy()
-    {
-        Host host("move 5004 N\r\nmove 5002 E\r\n", "1");
-        QVERIFY(host.window->isFullScreen());
-        QTRY_VERIFY(QFile::exists(host.folder.file(QStringLiteral("Send/AICommand.xml"))));
-        exchange(host.folder, ArmyTexts::command("5001", 'S'));
-        QTRY_COMPARE(host.window->turnText(), QStringLiteral("Game over: the script ended."));
-        QVERIFY(!host.hintShown());
-        QCOMPARE(host.game.exitCode(), int(EngineGame::Finished));
-        // The listed move that cannot be made is skipped; what is sent and
-        // received is logged as the whole-game tests check.
-        QVERIFY(host.folder.read(QStringLiteral("EngineLog.txt"))
-                    .startsWith("SKIP:" + ArmyTexts::command("5004", 'N') + " (target is water)"));
     }
 };
 
