@@ -46,19 +46,18 @@ inline QByteArray command(const QByteArray &flag, char direction,
            "/></Root>";
 }
 
-/// A map file: 40 rows of 40 cells, every cell the fill code unless
+/// A map file: 40 rows of 40 cells, every cell grass ("T02") unless
 /// changed, then the flag counts.
 struct TestMap
 {
     QByteArray cell[41][41];
     QList<QByteArray> counts{"2", "2", "2", "2", "2", "1", "1", "1", "1", "2", "1", "1"};
 
-    explicit TestMap(const QByteArray &fill = "T02") { rect(1, 1, 40, 40, fill); }
-    void rect(int r0, int c0, int r1, int c1, const QByteArray &code)
+    TestMap()
     {
-        for (int r = r0; r <= r1; ++r)
-            for (int c = c0; c <= c1; ++c)
-                cell[r][c] = code;
+        for (auto &row : cell)
+            for (QByteArray &code : row)
+                code = "T02";
     }
     QByteArray bytes() const
     {
@@ -110,10 +109,6 @@ inline QList<QByteArray> mirrored(QList<QByteArray> commands, int objectCount)
                         QByteArray::number(objectCount + 10001 - command.mid(flag, 4).toInt()));
     }
     return commands;
-}
-inline QByteArray mirrored(const QByteArray &command, int objectCount)
-{
-    return mirrored(QList<QByteArray>{command}, objectCount).first();
 }
 
 /// For its scope: prints a randomized test's seed once the test has failed,

@@ -30,12 +30,8 @@ public:
     void dropAfterCommands(Direction direction, int count) { m_drops[direction].append(count); }
     int commandsPassed(Direction direction) const { return m_commands[direction]; }
     int dropped() const { return m_dropped; }
-    int connections() const { return int(m_carried.size()); }
-    /// What connection number index (from 0) carried in one direction.
-    QByteArray carried(int index, Direction direction) const
-    {
-        return m_carried.value(index).value(direction);
-    }
+    /// What each connection carried, in each direction.
+    QList<QList<QByteArray>> carried;
 
 private:
     /// Closes both sockets, after what they still have to write.
@@ -60,14 +56,14 @@ private:
         drop();
         m_ends[ToHost] = new QTcpSocket(this); // the end towards the host
         m_ends[ToClient] = client;
-        m_carried.append({QByteArray(), QByteArray()});
+        carried.append({QByteArray(), QByteArray()});
         // What the client sends before the host end is connected waits.
-        connect(client, &QTcpSocket::readyRead, this, [this] {
+        const auto toHost = [this] {
             if (m_ends[ToHost]->state() == QAbstractSocket::ConnectedState)
                 forward(ToHost, m_ends[ToClient]->readAll());
-        });
-        connect(m_ends[ToHost], &QTcpSocket::connected, this,
-                [this] { forward(ToHost, m_ends[ToClient]->readAll()); });
+        };
+        connect(client, &QTcpSocket::readyRead, this, toHost);
+        connect(m_ends[ToHost], &QTcpSocket::connected, this, toHost);
         connect(m_ends[ToHost], &QTcpSocket::readyRead, this,
                 [this] { forward(ToClient, m_ends[ToHost]->readAll()); });
         // Either end going takes the other with it, as one connection would.
@@ -78,10 +74,10 @@ private:
 
     void forward(Direction direction, const QByteArray &bytes)
     {
-        QByteArray &carried = m_carried.last()[direction];
-        const qsizetype before = carried.count("<Root><Command");
-        carried += bytes;
-        m_commands[direction] += int(carried.count("<Root><Command") - before);
+        QByteArray &sofar = carried.last()[direction];
+        const qsizetype before = sofar.count("<Root><Command");
+        sofar += bytes;
+        m_commands[direction] += int(sofar.count("<Root><Command") - before);
         m_ends[direction]->write(bytes);
         if (m_drops[direction].removeOne(m_commands[direction]))
             drop();
@@ -93,5 +89,4 @@ private:
     QList<int> m_drops[2];
     int m_commands[2] = {0, 0};
     int m_dropped = 0;
-    QList<QList<QByteArray>> m_carried;
 };

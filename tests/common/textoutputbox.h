@@ -7,17 +7,8 @@
 /// An output box that keeps its text as written, for tests of the core.
 struct TextOutputBox : public OutputBox
 {
-    void replace(const QByteArray &newText, bool caretToEnd) override
-    {
-        text = newText;
-        caretAtEnd = caretToEnd;
-    }
-    void append(const QByteArray &line) override
-    {
-        text += line + "\r\n";
-        caretAtEnd = true;
-    }
+    void replace(const QByteArray &newText, bool) override { text = newText; }
+    void append(const QByteArray &line) override { text += line + "\r\n"; }
 
     QByteArray text;
-    bool caretAtEnd = false;
 };

@@ -65,7 +65,7 @@ private slots:
         click(&client, "Command3");
 
         game.checkPlayedGame();
-        QCOMPARE(proxy.connections(), 3);
+        QCOMPARE(proxy.carried.size(), qsizetype(3));
         QCOMPARE(proxy.commandsPassed(TcpProxy::ToHost), Moves);
         QCOMPARE(proxy.commandsPassed(TcpProxy::ToClient), Moves);
         // Nothing new goes over the wire: the connections made again carry
@@ -75,7 +75,7 @@ private slots:
                            "SerpentJump='No'/></Root>)+")));
         for (int connection = 1; connection < 3; ++connection) {
             for (const auto direction : {TcpProxy::ToHost, TcpProxy::ToClient}) {
-                const QString carried = QString::fromLatin1(proxy.carried(connection, direction));
+                const QString carried = QString::fromLatin1(proxy.carried[connection][direction]);
                 QVERIFY2(commandsOnly.match(carried).hasMatch(), qPrintable(carried));
             }
         }

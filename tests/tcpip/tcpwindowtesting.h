@@ -1,16 +1,13 @@
 #pragma once
 
 // What the TCP/IP window tests share: boxes that are recorded instead of
-// shown, controls by design name, and a raw peer socket that collects what it
-// is sent.
+// shown, and controls by design name.
 
 #include "outputtextbox.h"
 #include "sessiondialogs.h"
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 
 /// Installs, for its scope, dialogs that record every message box and answer
@@ -85,36 +82,3 @@ inline void connectTcp(QWidget *host, QWidget *client, quint16 port)
     click(client, "Command3");
     QTRY_VERIFY(output(client)->isEnabled() && output(host)->isEnabled());
 }
-
-/// A raw TCP peer in a test: everything it receives is collected.
-class RawPeer : public QObject
-{
-public:
-    explicit RawPeer(QTcpSocket *socket) : m_socket(socket)
-    {
-        m_socket->setParent(nullptr);
-        connect(m_socket, &QTcpSocket::readyRead, this,
-                [this] { received += m_socket->readAll(); });
-    }
-    ~RawPeer() override { delete m_socket; }
-
-    /// Connects to a window listening on 127.0.0.1; null when that fails.
-    static std::unique_ptr<RawPeer> connectTo(quint16 port)
-    {
-        auto peer = std::make_unique<RawPeer>(new QTcpSocket);
-        peer->m_socket->connectToHost(QHostAddress::LocalHost, port);
-        return peer->m_socket->waitForConnected(5000) ? std::move(peer) : nullptr;
-    }
-
-    void send(const QByteArray &bytes)
-    {
-        m_socket->write(bytes);
-        m_socket->flush();
-    }
-    void close() { m_socket->disconnectFromHost(); }
-
-    QByteArray received;
-
-private:
-    QTcpSocket *m_socket;
-};
