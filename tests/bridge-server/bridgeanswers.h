@@ -1,12 +1,10 @@
 #pragma once
 
-// Reading the bridge server's answers in its tests: through Qt's network
-// access, and raw, on sockets of their own (BridgeRequests).
+// Reading the bridge server's answers in its tests, raw, on sockets of their
+// own (BridgeRequests).
 
 #include <QByteArray>
 #include <QHostAddress>
-#include <QNetworkReply>
-#include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -26,17 +24,6 @@ inline QByteArray pageBody(const QByteArray &page)
     const int open = page.indexOf("<body>");
     const int close = page.lastIndexOf("</body>");
     return open >= 0 && close > open ? page.mid(open + 6, close - open - 6) : page;
-}
-
-/// Waits for the reply to finish and reads it.
-inline BridgeAnswer bridgeAnswer(QNetworkReply *reply)
-{
-    if (!reply->isFinished())
-        QSignalSpy(reply, &QNetworkReply::finished).wait(15000);
-    reply->deleteLater();
-    return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
-            pageBody(reply->readAll()),
-            {}};
 }
 
 /// Sends `request` on a connection of its own from `from`; null when it
