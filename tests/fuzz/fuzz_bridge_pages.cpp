@@ -196,11 +196,6 @@ void rawForm(Pages &pages, FuzzInput &input)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // Sessions never expire within one input.

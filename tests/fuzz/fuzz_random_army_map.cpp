@@ -17,11 +17,8 @@
 #include "randomarmy.h"
 
 #include <QPoint>
-#include <QTemporaryDir>
 
 namespace {
-
-std::unique_ptr<QTemporaryDir> folderDir;
 
 QByteArray createdArmy(const GameFolder &folder, quint32 seed, bool *ok)
 {
@@ -37,18 +34,12 @@ QByteArray createdArmy(const GameFolder &folder, quint32 seed, bool *ok)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    folderDir = std::make_unique<QTemporaryDir>();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzInput input(data, size);
     const quint32 seed = quint32(input.number16()) << 16 | input.number16();
     const QByteArray map = input.rest();
-    const GameFolder folder(folderDir->path());
+    const GameFolder folder(fuzzFolder());
     FUZZ_CHECK(folder.writeBytes("Fuzz.map", map));
 
     bool ok = false;
