@@ -34,9 +34,9 @@ struct HostRun : SessionRun<HostSession>
         });
         QObject::connect(&session, &HostSession::completed, [this] {
             const QByteArray data = session.startData();
-            FUZZ_CHECK(sent.last() == Messages::startDataMessage(data));
-            FUZZ_CHECK(session.objectCount() == data.count('B') + data.count('R'));
-            FUZZ_CHECK(folder.fileExists("HostGame.sav"));
+            FUZZ_CHECK(sent.last() == Messages::startDataMessage(data) &&
+                       session.objectCount() == data.count('B') + data.count('R') &&
+                       folder.fileExists("HostGame.sav"));
         });
         if (transport == Session::Transport::Tcp) {
             session.listening();
@@ -56,8 +56,8 @@ struct HostRun : SessionRun<HostSession>
 
     void checkBounds() const
     {
-        FUZZ_CHECK(session.armyBuffer().size() <= Messages::ArmyLimit);
-        FUZZ_CHECK(onlyFiles(dir.path(), {"Castle.map", "Castle_Guard.arm", "ClientARMY.tmp",
+        FUZZ_CHECK(session.armyBuffer().size() <= Messages::ArmyLimit &&
+                   onlyFiles(dir.path(), {"Castle.map", "Castle_Guard.arm", "ClientARMY.tmp",
                                           "TopARMY.tmp", "HostGame.sav"}));
     }
 };

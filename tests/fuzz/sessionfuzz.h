@@ -24,10 +24,9 @@ inline qsizetype pastRowBound(const QByteArray &payload, int headerLines, int ro
 {
     if (Reassembly::countRows(payload, headerLines) <= rows)
         return -1;
-    for (qsizetype at = payload.indexOf('\n'); at >= 0; at = payload.indexOf('\n', at + 1)) {
+    for (qsizetype at = payload.indexOf('\n'); at >= 0; at = payload.indexOf('\n', at + 1))
         if (Reassembly::countRows(payload.left(at + 1), headerLines) == rows)
             return at + 1;
-    }
     return -1;
 }
 
@@ -54,8 +53,7 @@ inline QMap<QString, QByteArray> folderFiles(const QString &root)
     while (it.hasNext()) {
         QFile file(it.next());
         const QString name = QDir(root).relativeFilePath(file.fileName());
-        const bool folder = it.fileInfo().isDir();
-        files.insert(folder ? name + '/' : name,
+        files.insert(it.fileInfo().isDir() ? name + '/' : name,
                      file.open(QIODevice::ReadOnly) ? file.readAll() : "");
     }
     return files;
@@ -153,14 +151,9 @@ void checkArrivals(Run &run, FuzzInput &input, Arrive arrive)
 void checkSplit(FuzzInput &input);
 void checkRaw(FuzzInput &input, Session::Transport transport);
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzApplication();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzzApplication();
     FuzzInput input(data, size);
     const int kind = input.byte() % 3;
     if (kind == 0)
