@@ -20,7 +20,6 @@
 //   of its side letters.
 
 #include "hostsession.h"
-#include "messages.h"
 #include "sessionfuzz.h"
 
 namespace {
@@ -35,9 +34,9 @@ struct HostRun : SessionRun<HostSession>
         });
         QObject::connect(&session, &HostSession::completed, [this] {
             const QByteArray data = session.startData();
-            FUZZ_CHECK(sent.last() == Messages::startDataMessage(data));
-            FUZZ_CHECK(session.objectCount() == data.count('B') + data.count('R'));
-            FUZZ_CHECK(folder.fileExists("HostGame.sav"));
+            FUZZ_CHECK(sent.last() == Messages::startDataMessage(data) &&
+                       session.objectCount() == data.count('B') + data.count('R') &&
+                       folder.fileExists("HostGame.sav"));
         });
         if (transport == Session::Transport::Tcp) {
             session.listening();
@@ -57,10 +56,9 @@ struct HostRun : SessionRun<HostSession>
 
     void checkBounds() const
     {
-        FUZZ_CHECK(session.armyBuffer().size() <= Messages::ArmyLimit);
-        FUZZ_CHECK(onlyFiles(dir.path(), {"Send/", "Receive/", "Receive/AICommand.xml",
-                                          "GameLog.txt", "Castle.map", "Castle_Guard.arm",
-                                          "ClientARMY.tmp", "TopARMY.tmp", "HostGame.sav"}));
+        FUZZ_CHECK(session.armyBuffer().size() <= Messages::ArmyLimit &&
+                   onlyFiles(dir.path(), {"Castle.map", "Castle_Guard.arm", "ClientARMY.tmp",
+                                          "TopARMY.tmp", "HostGame.sav"}));
     }
 };
 
@@ -68,27 +66,12 @@ struct HostRun : SessionRun<HostSession>
 
 void checkSplit(FuzzInput &input)
 {
-    const QByteArray chat = input.until('\0');
-    const QByteArray cutsAndPayload = input.rest();
-    const QByteArray army = rowLetters(cutsAndPayload.mid(15)); // past the cut points
-    HostRun whole(Session::Transport::Tcp);
-    HostRun split(Session::Transport::Tcp);
-    HostRun first(Session::Transport::Tcp);
-    for (HostRun *run : {&whole, &split, &first}) {
-        if (!chat.isEmpty())
-            run->session.received(Messages::chatMessage(Role::Client, chat));
-    }
-    FuzzInput picks(reinterpret_cast<const uint8_t *>(cutsAndPayload.constData()),
-                    size_t(cutsAndPayload.size()));
-    checkSplitRuns(whole, split, first, army, &Messages::armyMessage,
-                   pastRowBound(army, Messages::ArmyHeaderLines, Messages::ArmyRows), picks);
+    checkSplitRuns<HostRun>(input, Role::Client, &Messages::armyMessage, Messages::ArmyHeaderLines,
+                            Messages::ArmyRows);
 }
 
 void checkRaw(FuzzInput &input, Session::Transport transport)
 {
     HostRun run(transport);
-    for (int i = 0; i < 64 && !input.atEnd(); ++i) {
-        run.session.received(input.until('\0'));
-        run.checkBounds();
-    }
+    checkArrivals(run, input, [&](const QByteArray &arrival) { run.session.received(arrival); });
 }

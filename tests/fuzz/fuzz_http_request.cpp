@@ -41,11 +41,6 @@ Outcome fed(const std::string &bytes, std::size_t maxHeader, std::size_t maxBody
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size == 0)

@@ -3,11 +3,13 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
+#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 /// Reads a fuzz input from the front: small numbers for choices and lengths,
 /// then byte strings. Past the end every read gives zeros or empty text, so
@@ -19,6 +21,7 @@ public:
         : m_bytes(reinterpret_cast<const char *>(data), qsizetype(size))
     {
     }
+    explicit FuzzInput(const QByteArray &bytes) : m_bytes(bytes) {}
 
     bool atEnd() const { return m_at >= m_bytes.size(); }
 
@@ -59,6 +62,34 @@ private:
             std::abort();                                                                          \
         }                                                                                          \
     } while (false)
+
+/// A folder of the process's own for the targets that work on files.
+inline QString fuzzFolder()
+{
+    static const QTemporaryDir dir;
+    return dir.path();
+}
+
+/// Text brought onto the letters of army and save rows: digits, the side
+/// letters, blanks and line ends (CR LF, and with 18 kinds now and then a
+/// lone CR or LF).
+inline QByteArray rowLetters(const QByteArray &raw, int kinds = 18)
+{
+    QByteArray rows;
+    for (const char c : raw) {
+        const int code = quint8(c) % kinds;
+        rows += code < 14   ? QByteArray(1, "0123456789BR  "[code])
+                : code < 16 ? QByteArray("\r\n")
+                            : QByteArray(1, code == 16 ? '\r' : '\n');
+    }
+    return rows;
+}
+
+/// Text as the connector posts it in a form field: blanks as "+".
+inline std::string plussed(QByteArray text)
+{
+    return text.replace(' ', '+').toStdString();
+}
 
 /// The application object that QtCore's timers and watchers need, made once
 /// and kept to the end of the process (destroyed among the static objects at

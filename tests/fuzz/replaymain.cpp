@@ -20,10 +20,9 @@ int main(int argc, char **argv)
     if (LLVMFuzzerInitialize)
         LLVMFuzzerInitialize(&argc, &argv);
     std::vector<std::filesystem::path> inputs(argv + 1, argv + argc);
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc; ++i)
         if (std::filesystem::is_directory(argv[i]))
             inputs.insert(inputs.end(), std::filesystem::recursive_directory_iterator(argv[i]), {});
-    }
     std::sort(inputs.begin(), inputs.end());
     int replayed = 0;
     for (const auto &input : inputs) {

@@ -2,6 +2,7 @@
 
 #include "fuzzinput.h"
 #include "gamefolder.h"
+#include "messages.h"
 #include "reassembly.h"
 #include "session.h"
 #include "textoutputbox.h"
@@ -13,25 +14,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <set>
-
-/// Text brought onto the letters of army and save rows: digits, the side
-/// letters, blanks and line ends (CR LF, and now and then a lone CR or LF).
-inline QByteArray rowLetters(const QByteArray &raw)
-{
-    static const char letters[] = "0123456789BR  ";
-    QByteArray rows;
-    for (const char c : raw) {
-        const quint8 code = quint8(c) % 18;
-        if (code < 14)
-            rows += letters[code];
-        else if (code < 16)
-            rows += "\r\n";
-        else
-            rows += code == 16 ? '\r' : '\n';
-    }
-    return rows;
-}
 
 /// When a payload holds more rows than a whole message (rows as Reassembly
 /// counts them: lines after the header that hold more than blanks), where
@@ -40,10 +24,9 @@ inline qsizetype pastRowBound(const QByteArray &payload, int headerLines, int ro
 {
     if (Reassembly::countRows(payload, headerLines) <= rows)
         return -1;
-    for (qsizetype at = payload.indexOf('\n'); at >= 0; at = payload.indexOf('\n', at + 1)) {
+    for (qsizetype at = payload.indexOf('\n'); at >= 0; at = payload.indexOf('\n', at + 1))
         if (Reassembly::countRows(payload.left(at + 1), headerLines) == rows)
             return at + 1;
-    }
     return -1;
 }
 
@@ -70,16 +53,17 @@ inline QMap<QString, QByteArray> folderFiles(const QString &root)
     while (it.hasNext()) {
         QFile file(it.next());
         const QString name = QDir(root).relativeFilePath(file.fileName());
-        const bool folder = it.fileInfo().isDir();
-        files.insert(folder ? name + '/' : name,
+        files.insert(it.fileInfo().isDir() ? name + '/' : name,
                      file.open(QIODevice::ReadOnly) ? file.readAll() : "");
     }
     return files;
 }
 
-/// True when every file of the folder is one of the names given.
-inline bool onlyFiles(const QString &root, const QSet<QString> &allowed)
+/// True when every file of the folder is one that a session writes or one of
+/// the names given.
+inline bool onlyFiles(const QString &root, QSet<QString> allowed)
 {
+    allowed += {"Send/", "Receive/", "Receive/AICommand.xml", "GameLog.txt"};
     const QList<QString> names = folderFiles(root).keys();
     return (QSet<QString>(names.begin(), names.end()) - allowed).isEmpty();
 }
@@ -111,16 +95,30 @@ template <typename S> struct SessionRun
     S session;
 };
 
-/// The split check of both session targets: the message of the payload
-/// arrives whole in one run and cut where the input picks in another; both
-/// keep their bounds and end with the same files and state. A payload of
-/// more rows than the message holds (bound: where they end) is refused
-/// whole; split, it is refused too or taken as the third run takes its first
-/// rows alone.
+/// The split check of both session targets: after a chat line from the peer
+/// the message of the payload (the rest of the input past its cut points,
+/// brought onto row letters) arrives whole in one run and cut where the
+/// input picks in another; both keep their bounds and end with the same
+/// files and state. A payload of more rows than the message holds is
+/// refused whole; split, it is refused too or taken as the third run takes
+/// its first rows alone.
 template <typename Run, typename Make>
-void checkSplitRuns(Run &whole, Run &split, Run &first, const QByteArray &payload, Make message,
-                    qsizetype bound, FuzzInput &picks)
+void checkSplitRuns(FuzzInput &input, Role peer, Make message, int headerLines, int rows,
+                    const std::function<void(Run &)> &prepare = {})
 {
+    const QByteArray chat = input.until('\0');
+    const QByteArray cutsAndPayload = input.rest();
+    FuzzInput picks(cutsAndPayload);
+    const QByteArray payload = rowLetters(cutsAndPayload.mid(15));
+    const qsizetype bound = pastRowBound(payload, headerLines, rows);
+    Run whole(Session::Transport::Tcp), split(Session::Transport::Tcp),
+        first(Session::Transport::Tcp);
+    for (Run *run : {&whole, &split, &first}) {
+        if (prepare)
+            prepare(*run);
+        if (!chat.isEmpty())
+            run->session.received(Messages::chatMessage(peer, chat));
+    }
     whole.session.received(message(payload));
     for (const QByteArray &piece : cutPieces(message(payload), picks))
         split.session.received(piece);
@@ -138,18 +136,24 @@ void checkSplitRuns(Run &whole, Run &split, Run &first, const QByteArray &payloa
     FUZZ_CHECK(same.state() == split.state());
 }
 
+/// Up to 64 arrivals separated by zero bytes, each handed to `arrive`; the
+/// run keeps its bounds after each.
+template <typename Run, typename Arrive>
+void checkArrivals(Run &run, FuzzInput &input, Arrive arrive)
+{
+    for (int i = 0; i < 64 && !input.atEnd(); ++i) {
+        arrive(input.until('\0'));
+        run.checkBounds();
+    }
+}
+
 /// Each session target's two checks, picked by the first byte of the input.
 void checkSplit(FuzzInput &input);
 void checkRaw(FuzzInput &input, Session::Transport transport);
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzApplication();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzzApplication();
     FuzzInput input(data, size);
     const int kind = input.byte() % 3;
     if (kind == 0)

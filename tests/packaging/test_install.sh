@@ -13,31 +13,30 @@ fail() {
     exit 1
 }
 
-# Starts a menu entry's launcher with HOME in the test folder, waits for a
-# window titled $2 and checks that the program runs from the game folder.
-# Waits up to 30 s for a window whose title holds $1 while process $2 runs.
-window_shown() {
-    local title=$1 pid=$2
+# Runs a command in the background, waits up to 30 s for a window whose title
+# holds $1 (its output going to $2), then ends it; $exe is the program that ran.
+shows() {
+    local title=$1 log=$2 found=no
+    shift 2
+    "$@" >"$log" 2>&1 &
+    local pid=$!
     for _ in $(seq 1 300); do
-        xwininfo -root -tree | grep -qF "$title" && return 0
-        kill -0 "$pid" 2>/dev/null || return 1
+        xwininfo -root -tree | grep -qF "$title" && found=yes && break
+        kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
-    return 1
-}
-
-window_appears() {
-    local launcher=$1 title=$2 program=$3 home=$4
-    HOME=$home "$launcher" >"$home/$program.log" 2>&1 &
-    local pid=$! found=no
-    window_shown "\"$title\"" "$pid" && found=yes
-    local exe
     exe=$(readlink "/proc/$pid/exe" || true)
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
-    [ "$found" = yes ] || { cat "$home/$program.log" >&2; fail "no window \"$title\" from $launcher"; }
+    [ "$found" = yes ] || { cat "$log" >&2; fail "no window $title from $*"; }
+}
+
+# A menu entry's launcher, HOME in the test folder, shows its window and runs
+# the program from the game folder.
+window_appears() {
+    local launcher=$1 title=$2 program=$3 home=$4
+    shows "\"$title\"" "$home/$program.log" env HOME="$home" "$launcher"
     [ "$exe" = "$home/.local/share/halvard/$program" ] || fail "$program ran from $exe"
-    echo "ok: $launcher showed \"$title\" from the game folder"
 }
 
 if [ "${1:-}" = --windows ]; then
@@ -52,27 +51,22 @@ if [ "${1:-}" = --windows ]; then
     { printf 'Castle\r\n'; for _ in $(seq 80); do printf '%.0s000 ' $(seq 40); printf '\r\n'; done; } \
         >"$game/HostGame.sav"
     printf 'player person\r\nwindow shown\r\nidle-exit 30\r\n' >"$game/EngineScript.txt"
-    (cd "$game" && exec ./HvdAIS2p.EXE) >"$2/HvdAIS2p.log" 2>&1 &
-    engine=$! found=no
-    window_shown '"HvdAIS2p - ' "$engine" && found=yes
-    kill "$engine" 2>/dev/null || true
-    wait "$engine" 2>/dev/null || true
-    [ "$found" = yes ] || { cat "$2/HvdAIS2p.log" >&2; fail "no board window from the engine"; }
-    echo "ok: the stand-in engine showed its board window from the game folder"
+    shows '"HvdAIS2p - ' "$2/HvdAIS2p.log" env -C "$game" ./HvdAIS2p.EXE
     exit 0
 fi
 
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 bridge=""
-cleanup() {
-    [ -z "$bridge" ] || kill "$bridge" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap '[ -z "$bridge" ] || kill "$bridge" 2>/dev/null || true; rm -rf "$work"' EXIT
 unset XDG_DATA_HOME XDG_CONFIG_HOME HALVARD_GAME_FOLDER
 export HOME=$work/home
 mkdir -p "$HOME"
+
+# Each line given is a line that halvard-gamefolder said in $out.
+says() {
+    for line; do grep -qxF "$line" <<<"$out" || fail "halvard-gamefolder did not say \"$line\": $out"; done
+}
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -90,22 +84,16 @@ done
 metainfo=$prefix/share/metainfo/org.halvard.Connect.metainfo.xml
 appstreamcli validate --no-net "$metainfo" >/dev/null || fail "$metainfo does not validate"
 for id in $(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo"); do
-    [ -f "$prefix/share/applications/$id" ] || fail "the metainfo names $id, which is not installed"
-done
-echo "ok: menu entries, icons and metainfo"
+    [ -f "$prefix/share/applications/$id" ] || fail "the metainfo names $id, which is not installed"; done
 
 # A new game folder.
 game=$work/game
 out=$("$games/halvard-gamefolder" "$game")
-echo "$out"
-for line in "Game folder: $game" "Copied HvdConnect" "Copied HvdMapEditor" "Copied HvdAIS2p.EXE" \
-    "Copied 9 sample maps and armies" "Made the folder Send" "Made the folder Receive"; do
-    grep -qxF "$line" <<<"$out" || fail "halvard-gamefolder did not say \"$line\""
-done
+says "Game folder: $game" "Copied HvdConnect" "Copied HvdMapEditor" "Copied HvdAIS2p.EXE" \
+    "Copied 9 sample maps and armies" "Made the folder Send" "Made the folder Receive"
 cmp "$prefix/lib/games/halvard/HvdAIS2p" "$game/HvdAIS2p.EXE" || fail "the engine is not the stand-in"
 for file in HvdConnect HvdMapEditor HvdAIS2p.EXE; do
-    [ -x "$game/$file" ] && [ ! -L "$game/$file" ] || fail "$file is not an executable copy"
-done
+    [ -x "$game/$file" ] && [ ! -L "$game/$file" ] || fail "$file is not an executable copy"; done
 [ -d "$game/Send" ] && [ -d "$game/Receive" ] || fail "Send or Receive is missing"
 [ "$(ls "$game"/*.map | wc -l)" -eq 4 ] && [ "$(ls "$game"/*.arm | wc -l)" -eq 5 ] ||
     fail "the sample maps and armies are not all there"
@@ -117,9 +105,7 @@ done
 printf 'edited\r\n' >"$game/Castle.map"
 printf 'old' >"$game/HvdConnect"
 out=$("$games/halvard-gamefolder" "$game")
-grep -qxF "Updated HvdConnect" <<<"$out" || fail "an old HvdConnect was not updated: $out"
-grep -qxF "HvdMapEditor is up to date" <<<"$out" || fail "HvdMapEditor was copied again: $out"
-grep -qxF "Kept the 9 sample maps and armies already there" <<<"$out" || fail "$out"
+says "Updated HvdConnect" "HvdMapEditor is up to date" "Kept the 9 sample maps and armies already there"
 [ "$(cat "$game/Castle.map")" = $'edited\r' ] || fail "the edited map was overwritten"
 cmp -s "$prefix/lib/games/halvard/HvdConnect" "$game/HvdConnect" || fail "HvdConnect is still old"
 
@@ -131,8 +117,7 @@ printf 'MZ\x90\x00original engine' >"$original/hvdais2p.exe"
 printf 'its own base\r\n' >"$original/base.map"
 mkdir "$original/send"
 out=$("$games/halvard-gamefolder" --make-default "$original")
-grep -qxF "Kept the engine that is there: hvdais2p.exe" <<<"$out" || fail "$out"
-grep -qxF "Copied 8 sample maps and armies, kept 1 already there" <<<"$out" || fail "$out"
+says "Kept the engine that is there: hvdais2p.exe" "Copied 8 sample maps and armies, kept 1 already there"
 grep -qF "Made the folder Send" <<<"$out" && fail "a second Send folder was made"
 [ "$(find "$original" -maxdepth 1 -iname hvdais2p.exe | wc -l)" -eq 1 ] || fail "a second engine"
 [ "$(find "$original" -maxdepth 1 -iname base.map | wc -l)" -eq 1 ] || fail "a second Base.map"
@@ -141,17 +126,13 @@ grep -qF "Made the folder Send" <<<"$out" && fail "a second Send folder was made
     fail "the folder made the default is not the default"
 rm "$HOME/.config/halvard/game-folder"
 "$games/halvard-gamefolder" "$work/Unknown option" --bad >/dev/null 2>&1 && fail "--bad accepted"
-echo "ok: halvard-gamefolder"
 
 # The installed engine runs and says what it misses.
 mkdir "$work/elsewhere"
-set +e
-message=$(cd "$work/elsewhere" && QT_QPA_PLATFORM=offscreen "$game/HvdAIS2p.EXE" 2>&1)
-status=$?
-set -e
+status=0
+message=$(cd "$work/elsewhere" && QT_QPA_PLATFORM=offscreen "$game/HvdAIS2p.EXE" 2>&1) || status=$?
 [ "$status" -eq 1 ] && grep -qF "HvdAIS2p: Cannot open $game/Control.ini" <<<"$message" ||
     fail "the engine without Control.ini ended with $status: $message"
-echo "ok: the stand-in engine runs from the game folder"
 
 # The menu entries' launchers lay out ~/.local/share/halvard on first use and
 # start the programs there.
@@ -174,16 +155,14 @@ wait "$bridge" || fail "HvdBridge ended with $? on SIGTERM"
 bridge=""
 [ "$stopped" = Stopped ] || fail "HvdBridge said $stopped on SIGTERM"
 [ -f "$work/bridge.db" ] || fail "HvdBridge kept no database"
-echo "ok: HvdBridge"
 
 # The unit is sound as systemd reads it, run against the installed server.
 if command -v systemd-analyze >/dev/null; then
     mkdir "$work/units"
     sed "s:/usr/bin/HvdBridge:$prefix/bin/HvdBridge:" "$prefix/lib/systemd/system/halvard-bridge@.service" \
         >"$work/units/halvard-bridge@8080.service"
-    report=$(cd "$work/units" && systemd-analyze verify ./halvard-bridge@8080.service 2>&1) ||
-        fail "systemd-analyze: $report"
-    [ -z "$report" ] || fail "systemd-analyze: $report"
+    report=$(cd "$work/units" && systemd-analyze verify ./halvard-bridge@8080.service 2>&1) &&
+        [ -z "$report" ] || fail "systemd-analyze: $report"
     echo "ok: the systemd unit"
 fi
 echo "all packaging checks passed"
