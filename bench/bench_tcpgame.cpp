@@ -14,6 +14,7 @@
 
 #include "../tests/tcpip/tcpwindowtesting.h"
 #include "benchfigures.h"
+#include "benchgamefolder.h"
 #include "clientsession.h"
 #include "filelistbox.h"
 #include "gamefolder.h"
@@ -34,16 +35,6 @@
 #include <vector>
 
 namespace {
-
-/// A game folder with the samples and an engine that only exits: the bench
-/// plays the engines' part itself.
-bool prepare(const TempGameFolder &folder)
-{
-    const QString engine = folder.file(QStringLiteral("HvdAIS2p.EXE"));
-    return folder.copySamples() &&
-           folder.write(QStringLiteral("HvdAIS2p.EXE"), "#!/bin/sh\nexit 0\n") &&
-           QFile::setPermissions(engine, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
 
 void fail(const char *what)
 {

@@ -664,20 +664,17 @@ void HttpServer::startWriting(Connection &connection, int status, std::string by
     connection.setState(Connection::State::Writing);
     if (!connection.timers)
         setTimer(connection, m_requestTimers, m_limits.requestSeconds);
-    switch (connection.startWriting(std::move(bytes))) {
-    case Connection::Write::Done:
-        return linger(connection);
-    case Connection::Write::Blocked:
-        return watch(connection, EPOLLOUT);
-    case Connection::Write::Failed:
-        settle(connection, false);
-        return close(connection);
-    }
+    wrote(connection, connection.startWriting(std::move(bytes)));
 }
 
 void HttpServer::writeMore(Connection &connection)
 {
-    switch (connection.writeMore()) {
+    wrote(connection, connection.writeMore());
+}
+
+void HttpServer::wrote(Connection &connection, Connection::Write result)
+{
+    switch (result) {
     case Connection::Write::Done:
         return linger(connection);
     case Connection::Write::Blocked:

@@ -124,6 +124,9 @@ private:
     void countEnd(const Connection &connection, int status);
     void startWriting(Connection &connection, int status, std::string bytes);
     void writeMore(Connection &connection);
+    /// Goes on after a write: linger once the answer is out, wait while the
+    /// socket is full, close when it failed.
+    void wrote(Connection &connection, Connection::Write result);
     void linger(Connection &connection);
     void drainLinger(Connection &connection);
     void settle(Connection &connection, bool delivered);
